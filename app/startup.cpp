@@ -1,0 +1,60 @@
+#include "app/startup.h"
+
+#include <objbase.h>
+
+#include <cstdio>
+
+#include "app/context.h"
+#include "resources/resource.h"
+#include "ui/setup_dialog.h"
+
+std::string CurrentDirectory() {
+    DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
+    std::string directory(needed, '\0');
+    DWORD length = ::GetCurrentDirectoryA(needed, directory.data());
+    directory.resize(length < needed ? length : 0);
+    return directory;
+}
+
+std::string HexStatus(long status) {
+    char digits[9] = {};
+    std::snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(status));
+    return digits;
+}
+
+bool InitializeCom(SetupContext& context) {
+    // Apartment-threaded: the folder dialog and the shell link need it.
+    HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    if (FAILED(hr)) {
+        context.Log(LOG_CLIENT, "Failed to initialize COM library. Error code = 0x" + HexStatus(hr));
+        return false;
+    }
+    hr = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_CONNECT,
+                                RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+    if (FAILED(hr)) {
+        context.Log(LOG_CLIENT, "Failed to initialize security.Error code = 0x" + HexStatus(hr));
+        ::CoUninitialize();
+        return false;
+    }
+    return true;
+}
+
+HWND OpenFirstDialog(SetupContext& context, int showCommand) {
+    const bool maintenance = context.modeFlags & (MODE_UNINSTALL | MODE_REPAIR);
+    CreateSetupDialog(context, maintenance ? IDD_MAINTENANCE : IDD_SETUP);
+    if (context.dialog) ::ShowWindow(context.dialog, showCommand);
+    return context.dialog;
+}
+
+int RunMessageLoop() {
+    HACCEL accelerators = ::LoadAcceleratorsA(theInstance, MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    MSG message;
+    // No IsDialogMessage: Tab and Enter reach the fields, which move on themselves.
+    while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (!::TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+    return static_cast<int>(message.wParam);
+}

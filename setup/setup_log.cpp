@@ -1,0 +1,70 @@
+#include "setup/setup_log.h"
+
+#include "app/context.h"
+#include "win/text.h"
+
+std::string_view LogPrefix(LogCategory category) {
+    if (category & LOG_CLIENT) return "Client Setup:";
+    if (category & LOG_SERVER) return "Server Setup:";
+    if (category & LOG_UI) return "User Interface:";
+    if (category & LOG_SQL) return "SQL Server Install:";
+    return {};
+}
+
+std::string ComposeLogLine(LogCategory category, std::string_view message,
+                           std::optional<std::string_view> detail1, std::optional<std::string_view> detail2) {
+    std::string line(LogPrefix(category));
+    line += message;
+    if (detail1) {
+        line += ';';
+        line += *detail1;
+    }
+    if (detail2) {
+        line += ';';
+        line += *detail2;
+    }
+    if (line.size() > LOG_LINE_LIMIT - 2) line.resize(LOG_LINE_LIMIT - 2);
+    line += "\r\n";
+    return line;
+}
+
+std::string LogFilePathIn(std::string_view startDirectory) {
+    return text::JoinPath(text::TrimTrailingBlanks(startDirectory), LOG_FILE_NAME);
+}
+
+std::string CreateProcessFailureText(unsigned long code, std::string_view systemText) {
+    std::string out = "CreateProcess failed (" + std::to_string(code) + "): ";
+    out += systemText.empty() ? std::string_view("(no message)") : systemText;
+    return out;
+}
+
+std::string SetupContext::LogFilePath() const { return LogFilePathIn(startDirectory); }
+
+void SetupContext::SetStatus(std::string_view text) {
+    if (dialog) ::SetDlgItemTextA(dialog, STATUS_LINE_ID, std::string(text).c_str());
+}
+
+int SetupContext::Log(LogCategory category, std::string_view message, std::optional<std::string_view> detail1,
+                      std::optional<std::string_view> detail2) {
+    const std::string line = ComposeLogLine(category, message, detail1, detail2);
+    SetStatus(line);
+    if (!logFileOpened) {
+        logFileOpened = true;
+        logFile.Reset(::CreateFileA(LogFilePath().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    if (logFile) {
+        ::SetFilePointer(logFile.Get(), 0, nullptr, FILE_END);
+        DWORD written = 0;
+        ::WriteFile(logFile.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+    return 1;
+}
+
+int SetupContext::LogCreateProcessFailure() {
+    const DWORD code = ::GetLastError();
+    return Log(LOG_SERVER, CreateProcessFailureText(code, win::SystemErrorText(code, true)));
+}
+
+void SetupContext::CloseLog() { logFile.Reset(); }

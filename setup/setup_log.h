@@ -1,0 +1,21 @@
+#pragma once
+// Composition of setup log lines, kept apart from the writing so the exact
+// text of every line can be checked on plain values.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/flags.h"
+
+constexpr char LOG_FILE_NAME[] = "TovinSoft CorvantaAI  Setup v10.1.3.Log";
+// A composed line, CR LF included, never exceeds this many bytes.
+constexpr std::size_t LOG_LINE_LIMIT = 2000;
+constexpr int STATUS_LINE_ID = 40001;
+constexpr int PROGRESS_BAR_ID = 40002;
+
+std::string_view LogPrefix(LogCategory category);
+std::string ComposeLogLine(LogCategory category, std::string_view message,
+                           std::optional<std::string_view> detail1, std::optional<std::string_view> detail2);
+std::string LogFilePathIn(std::string_view startDirectory);
+std::string CreateProcessFailureText(unsigned long code, std::string_view systemText);

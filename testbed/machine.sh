@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The Windows test machine: a project-local Wine prefix under build/.
+#   machine.sh create   make the prefix (again, when it is missing or broken)
+#   machine.sh start    keep one wineserver alive for a test run
+#   machine.sh stop     stop that wineserver and everything it runs
+#   machine.sh status   say whether the prefix is ready
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+
+READY_MARK="$WINEPREFIX/.corvanta-ready"
+MACHINE_VERSION=1  # raise when the machine's set-up below changes
+
+log() { echo "testmachine: $*" >&2; }
+
+prefix_ready() {
+    [ -f "$READY_MARK" ] && [ "$(cat "$READY_MARK")" = "$MACHINE_VERSION" ] &&
+        [ -f "$WINEPREFIX/system.reg" ] && [ -d "$WINEPREFIX/drive_c/windows/system32" ]
+}
+
+wine_quiet() {
+    # Wine's services inherit our output; send it to a file so no pipe stays open.
+    wine "$@" >>"$MACHINE_DIR/wine.log" 2>&1
+}
+
+create() {
+    mkdir -p "$MACHINE_DIR" "$D_DRIVE_DIR"
+    if prefix_ready; then
+        log "prefix ready at $WINEPREFIX"
+        return 0
+    fi
+    if [ -e "$WINEPREFIX" ]; then
+        log "removing incomplete prefix $WINEPREFIX"
+        WINESERVER_KILL_QUIET=1 stop || true
+        rm -rf "$WINEPREFIX"
+    fi
+    log "creating prefix $WINEPREFIX"
+    wine_quiet wineboot -i
+    # Headless: real windows and messages without a display.
+    wine_quiet reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+    # Never offer to install Mono or Gecko, also when the variable is not set.
+    wine_quiet reg add 'HKCU\Software\Wine\DllOverrides' /v mscoree /d "" /f
+    wine_quiet reg add 'HKCU\Software\Wine\DllOverrides' /v mshtml /d "" /f
+    ln -sfn "$D_DRIVE_DIR" "$WINEPREFIX/dosdevices/d:"
+    wineserver -w
+    echo "$MACHINE_VERSION" >"$READY_MARK"
+    log "prefix created"
+}
+
+start() {
+    prefix_ready || create
+    wineserver -p >>"$MACHINE_DIR/wine.log" 2>&1
+    # Starts the machine's services once, with their output going to the log.
+    wine_quiet cmd /c exit
+}
+
+stop() {
+    [ -d "$WINEPREFIX" ] || return 0
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+}
+
+case "${1:-}" in
+    create) create ;;
+    start) start ;;
+    stop) stop ;;
+    status) if prefix_ready; then echo ready; else echo missing; exit 1; fi ;;
+    *) echo "usage: $0 create|start|stop|status" >&2; exit 2 ;;
+esac

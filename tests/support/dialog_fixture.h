@@ -1,0 +1,31 @@
+#pragma once
+// A setup context with a scripted host and, on request, one of the real
+// dialogs created from the program's own templates in this test process.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "app/context.h"
+#include "support/fake_host.h"
+#include "support/temp_folder.h"
+
+class ContextTest : public ::testing::Test {
+protected:
+    ContextTest();
+    ~ContextTest() override;
+
+    // Opens dialog 113 or 2000 for the given mode, as the entry point would.
+    HWND OpenDialog(int templateId, ModeFlags mode);
+    HWND Control(int id) const { return ::GetDlgItem(context.dialog, id); }
+    std::string ControlText(int id) const;
+    void SetControlText(int id, const std::string& text);
+    // The lines of the setup log written so far.
+    std::string LogText() const;
+    // Handles the messages that are waiting, as the message loop would.
+    static void PumpMessages();
+
+    FakeHost host;
+    TempFolder startFolder;
+    SetupContext context{host};
+};

@@ -1,0 +1,2 @@
+#include "ui/field_navigation.h"
+void InstallFieldNavigation(HWND, int) {}

@@ -1,0 +1,2 @@
+#include "ui/ok_sequence.h"
+int OnOk(SetupContext&) { return 0; }

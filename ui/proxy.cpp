@@ -1,0 +1,52 @@
+#include "ui/proxy.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include "app/context.h"
+#include "resources/resource.h"
+#include "ui/setup_dialog.h"
+#include "win/handles.h"
+#include "win/text.h"
+
+namespace {
+
+// Takes over the strings WinHTTP allocated and turns the proxy list into text.
+std::string TakeProxyList(LPWSTR proxy, LPWSTR bypass, LPWSTR autoConfigUrl) {
+    win::GlobalMemory proxyOwner(proxy), bypassOwner(bypass), urlOwner(autoConfigUrl);
+    return proxy ? win::ToAnsi(proxy) : std::string();
+}
+
+std::string QuerySystemProxyList() {
+    WINHTTP_PROXY_INFO info = {};
+    if (::WinHttpGetDefaultProxyConfiguration(&info)) {
+        return TakeProxyList(info.lpszProxy, info.lpszProxyBypass, nullptr);
+    }
+    // The user's browser settings count only when the WinHTTP default fails.
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG browser = {};
+    if (::WinHttpGetIEProxyConfigForCurrentUser(&browser)) {
+        return TakeProxyList(browser.lpszProxy, browser.lpszProxyBypass, browser.lpszAutoConfigUrl);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string FitProxyList(std::string_view list) {
+    if (list.size() < FOLDER_WIDTH) return std::string(list);
+    const size_t end = list.find_first_of("; ");
+    if (end != std::string_view::npos && end > 0 && end < FOLDER_WIDTH) return std::string(list.substr(0, end));
+    return {};
+}
+
+bool DetectProxy(SetupContext& context) {
+    const std::string proxy = FitProxyList(QuerySystemProxyList());
+    const bool found = !proxy.empty();
+    if (found) {
+        context.proxy = proxy;
+        ::SetDlgItemTextA(context.dialog, IDC_PROXY_LABEL, proxy.c_str());
+    }
+    ShowControl(context, IDC_PROXY_LABEL, found);
+    ShowControl(context, IDC_PROXY_SERVER, found);
+    return found;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The dialog procedure shared by the setup and the maintenance dialog, and
+// the operations that show and hide its controls.
+#include <windows.h>
+
+#include <string>
+
+class SetupContext;
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Creates a dialog from one of the two templates; the context travels as the
+// creation parameter and is kept in the dialog's user data.
+HWND CreateSetupDialog(SetupContext& context, int templateId);
+SetupContext* ContextOf(HWND dialog);
+
+int InitSetupDialog(SetupContext& context, HWND dialog);
+void ShowControl(SetupContext& context, int controlId, bool show);
+int ShowFieldGroup(SetupContext& context, unsigned side, bool show);
+void ShowSqlControls(SetupContext& context, bool show);
+std::string Blanks(int count);
+
+// Colour scheme toggle of the Dark Mode button.
+void ToggleColourScheme(SetupContext& context);
+void RedrawDialog(HWND dialog);

@@ -1,0 +1,89 @@
+#include "win/text.h"
+
+#include <climits>
+
+namespace win {
+
+std::wstring ToWide(std::string_view text, UINT codePage) {
+    if (text.empty()) return {};
+    int n = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+    return out;
+}
+
+std::string ToAnsi(std::wstring_view text, UINT codePage) {
+    if (text.empty()) return {};
+    int n = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                  nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr,
+                          nullptr);
+    return out;
+}
+
+std::string SystemErrorText(DWORD code, bool keepLineEnd) {
+    char* buffer = nullptr;
+    DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                   FORMAT_MESSAGE_IGNORE_INSERTS,
+                               nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string out;
+    if (n && buffer) out.assign(buffer, n);
+    if (buffer) ::LocalFree(buffer);
+    while (!keepLineEnd && !out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+}  // namespace win
+
+namespace text {
+
+bool IsBlank(std::string_view s) { return s.find_first_not_of(' ') == std::string_view::npos; }
+
+std::string TrimTrailingBlanks(std::string_view s) {
+    size_t n = s.size();
+    while (n > 1 && s[n - 1] == ' ') --n;
+    return std::string(s.substr(0, n));
+}
+
+bool EndsWithBackslash(std::string_view s) { return !s.empty() && s.back() == '\\'; }
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    if (!EndsWithBackslash(out)) out += '\\';
+    out += name;
+    return out;
+}
+
+long ParseLong(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    long long value = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        value = value * 10 + (s[i] - '0');
+        if (value > LONG_MAX) {  // the C library saturates; so do we
+            value = static_cast<long long>(LONG_MAX) + (negative ? 1 : 0);
+            break;
+        }
+    }
+    return static_cast<long>(negative ? -value : value);
+}
+
+bool Contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace text

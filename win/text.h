@@ -1,0 +1,34 @@
+#pragma once
+// Conversions between the product's 8-bit ANSI texts and the UTF-16 of the
+// wide interfaces, and a few text helpers shared by every subsystem.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace win {
+
+std::wstring ToWide(std::string_view text, UINT codePage = CP_ACP);
+std::string ToAnsi(std::wstring_view text, UINT codePage = CP_ACP);
+
+// The system's message for an error code, or an empty text when the system
+// has none. The message's own line end is removed unless asked for.
+std::string SystemErrorText(DWORD code, bool keepLineEnd = false);
+
+}  // namespace win
+
+namespace text {
+
+// A text made only of space characters (or nothing) counts as empty.
+bool IsBlank(std::string_view s);
+// Removes trailing blanks; the first character is never removed.
+std::string TrimTrailingBlanks(std::string_view s);
+bool EndsWithBackslash(std::string_view s);
+// Folder and name joined with exactly one backslash between them.
+std::string JoinPath(std::string_view folder, std::string_view name);
+// atol: leading white space, optional sign, decimal digits; 0 without digits.
+long ParseLong(std::string_view s);
+bool Contains(std::string_view s, std::string_view part);
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+}  // namespace text
