@@ -1,5 +1,5 @@
 # Corvanta 10.1 Setup: build, test machine, tests and demo.
-BUILD_DIR := build
+BUILD_DIR := $(or $(CORVANTA_BUILD_DIR),build)
 CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-toolchain.cmake -DCMAKE_BUILD_TYPE=Release
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 

@@ -46,11 +46,23 @@ create() {
     log "prefix created"
 }
 
+# Every piece of the test machine that must be installed into the prefix
+# (stand-in DLLs, registrations, certificates) has an install.sh in its folder;
+# they run at every start, so a rebuilt piece is always the one installed.
+install_pieces() {
+    local script
+    for script in "$TESTBED_DIR"/*/install.sh; do
+        [ -f "$script" ] || continue
+        bash "$script" >>"$MACHINE_DIR/wine.log" 2>&1 || { log "install failed: $script"; return 1; }
+    done
+}
+
 start() {
     prefix_ready || create
     wineserver -p >>"$MACHINE_DIR/wine.log" 2>&1
     # Starts the machine's services once, with their output going to the log.
     wine_quiet cmd /c exit
+    install_pieces
 }
 
 stop() {
