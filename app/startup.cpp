@@ -7,6 +7,7 @@
 #include "app/context.h"
 #include "resources/resource.h"
 #include "ui/setup_dialog.h"
+#include "win/text.h"
 
 std::string CurrentDirectory() {
     DWORD needed = ::GetCurrentDirectoryA(0, nullptr);
@@ -16,11 +17,7 @@ std::string CurrentDirectory() {
     return directory;
 }
 
-std::string HexStatus(long status) {
-    char digits[9] = {};
-    std::snprintf(digits, sizeof digits, "%08lX", static_cast<unsigned long>(status));
-    return digits;
-}
+std::string HexStatus(long status) { return text::Hex8(static_cast<unsigned long>(status)); }
 
 bool InitializeCom(SetupContext& context) {
     // Apartment-threaded: the folder dialog and the shell link need it.

@@ -1,9 +1,17 @@
 #pragma once
 // Companion of the setup context for SQL Server: detection of installed
 // instances and the unattended SQL Server Express installation.
+#include <wbemidl.h>
+
 #include <string>
+#include <string_view>
+
+#include "win/com.h"
 
 class SetupContext;
+
+// Finding of the scan: the SQL Server native client 11 is missing.
+constexpr unsigned SQL_NATIVE_CLIENT_MISSING = 0x20000;
 
 class SqlSetup {
 public:
@@ -16,4 +24,20 @@ public:
     std::string dataDrive = "  ";
     std::string backupDrive = "   ";
     unsigned sqlVersionBits = 0;
+
+    // 1 when a suitable SQL Server is installed.
+    int DetectSqlServer();
+    win::ComPtr<IWbemServices> ConnectSqlWmi();
+    int ScanSqlInstances(IWbemServices* services);
+    std::wstring QuerySqlServiceProperty(std::wstring_view serviceName, std::wstring_view propertyName,
+                                         IWbemServices* services);
+    // 1 when the installer was started and has ended, 0 when it could not start.
+    int InstallSqlExpress();
 };
+
+// The instance part of a service name: what follows the first "$".
+std::wstring InstanceNameOf(std::wstring_view serviceName);
+// The leading decimal number of a version text; 0 without digits.
+int MajorVersionOf(std::wstring_view version);
+// The bit of sqlVersionBits for a major version 11 to 16, else 0.
+unsigned VersionBit(int major);

@@ -2,7 +2,24 @@
 // Companion of the setup context for the desktop client's update.
 #include <string>
 
+#include "app/flags.h"
+
 class SetupContext;
+
+// Package bits of the client's files.
+constexpr unsigned VC_INSTALLER_BITS = 0x3000;
+
+struct ClientPackageRow {
+    SetupFlags bitSize;
+    unsigned runtimeSelector;
+    const char* installer;
+    unsigned installerBits;
+    const char* cabinet;
+    unsigned cabinetBits;
+};
+
+// The row for the first bit-size bit set among 32 Bit, 64 Bit and AI Client.
+const ClientPackageRow* ClientPackagesFor(SetupFlags flags);
 
 class ClientSetup {
 public:
@@ -11,4 +28,12 @@ public:
     SetupContext& owner;
     std::string updateFolder;
     std::string installerName;  // VC runtime installer run by the fetcher
+
+    // 0 when a package request could not be opened, else 1.
+    int UpdateClient();
+    int FetchClientPackage(const std::string& fileName, unsigned bits);
+
+private:
+    bool HandOn(const std::string& fileName, unsigned bits);
+    bool RunRuntimeInstaller();
 };

@@ -2,8 +2,36 @@
 // Companion of the setup context for the server side: package handling,
 // installers, IIS features and the web site.
 #include <string>
+#include <vector>
+
+#include "app/flags.h"
+#include "iis/iis_session.h"
 
 class SetupContext;
+
+// Where a server package is stored: the Update folder (extracted there) or
+// the cab folder (extracted into the Update folder).
+constexpr int PLACE_UPDATE = 3;
+constexpr int PLACE_CAB = 1;
+constexpr unsigned SERVER_INSTALLER_BITS = 0x202800;
+
+struct ServerPackage {
+    const char* fileName;
+    int placement;
+    unsigned bits;
+};
+
+struct ServerPlanInput {
+    SetupFlags setupFlags = 0;
+    bool runtimeMissing = false;  // what the VC runtime 12 check reported
+};
+
+// The packages fetched before the progress step, in order (rows 1 to 10),
+// and the extra installers and SQL Server package that follow it.
+std::vector<ServerPackage> PlanServerPackages(const ServerPlanInput& input);
+std::vector<ServerPackage> PlanLaterServerPackages(SetupFlags flags);
+// The cabinets unpacked into the server directory after the fetches.
+std::vector<std::string> PlanServerCabinets(SetupFlags flags, bool firstInstallation);
 
 class ServerSetup {
 public:
@@ -17,7 +45,50 @@ public:
     // First number of the download status text; nothing counts it.
     unsigned downloadCounter = 0;
 
+    // IIS configuration of the web site
+    IisSession iis;
+    int siteId = 0;
+    std::string siteName;
+    std::string poolName;
+    std::string modulePath;
+    std::string moduleDescription;
+    long portCopy = 0;
+    bool conflictFound = false;
+    std::string conflictSiteName;
     int rebindPort = 8080;
     std::string serverFolder;
     std::string docRoot;
+    int iisProgressPercent = 0;  // the last percentage DISM reported
+    bool searchingInfoServer = false;
+
+    // 0 when a package request could not be opened, else 1.
+    int UpdateServer();
+    int FetchServerPackage(const std::string& fileName, int placement, unsigned bits);
+    // 1 when the installer ran and succeeded.
+    int RunInstaller();
+    int EnableIisFeatures();
+
+    // Web site (IIS)
+    int InstallWebsite();
+    int OpenIisConfiguration();
+    void ReserveSiteId(const std::string& name);
+    bool FindAppPool(const std::string& name);
+    int AddIsapiCgiRestriction();
+    int CreateSite();
+    bool CheckPortConflict(std::string& message);
+    bool RebindConflictingSite();
+    int CreateAppPool();
+    int UpdateAppPool();
+    int ConfigureSiteLevel();
+    int StartSite();
+    int WriteInfoServerConfig();
+
+    // Server module check and folder search
+    void CheckServerModules();
+    bool SearchServerFolder(const std::string& folder);
+    bool LookForInfoServer();
+
+private:
+    bool HandOn(const std::string& fileName, int placement, unsigned bits);
+    void StoreDownloadStatus(unsigned bits);
 };

@@ -59,7 +59,8 @@ install_pieces() {
 
 start() {
     prefix_ready || create
-    wineserver -p >>"$MACHINE_DIR/wine.log" 2>&1
+    # A wineserver that already runs for this prefix is made persistent instead.
+    wineserver -p >>"$MACHINE_DIR/wine.log" 2>&1 || true
     # Starts the machine's services once, with their output going to the log.
     wine_quiet cmd /c exit
     install_pieces

@@ -6,8 +6,10 @@
 #include <optional>
 #include <string>
 
+class SetupContext;
+
 // Hooks the control (and, for a combo box, its edit and list parts).
-void InstallFieldNavigation(HWND dialog, int controlId);
+void InstallFieldNavigation(SetupContext& context, HWND dialog, int controlId);
 LRESULT CALLBACK FieldSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR controlId,
                                    DWORD_PTR referenceData);
 // A control's text as the user sees it; nothing when it cannot be read.

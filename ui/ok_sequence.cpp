@@ -1,2 +1,138 @@
 #include "ui/ok_sequence.h"
-int OnOk(SetupContext&) { return 0; }
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include "app/context.h"
+#include "prereq/sql_setup.h"
+#include "resources/resource.h"
+#include "setup/finish.h"
+#include "setup/maintenance.h"
+#include "setup/run_sequence.h"
+#include "ui/field_checks.h"
+#include "ui/field_navigation.h"
+#include "ui/setup_dialog.h"
+#include "ui/shortcut.h"
+#include "win/text.h"
+
+namespace {
+
+constexpr wchar_t USER_AGENT[] = L"TovinSoft Corvanta App v10.1";
+constexpr DWORD CONNECT_TIMEOUT_MS = 300000;
+constexpr DWORD RECEIVE_TIMEOUT_MS = 86400000;
+
+// Reads one field for the OK command; an overlong text is refused like any
+// other incomplete input.
+bool ReadField(SetupContext& context, int controlId, std::string& out) {
+    out = ReadControlText(::GetDlgItem(context.dialog, controlId)).value_or("");
+    if (auto problem = LengthProblem(controlId, out)) {
+        RejectInput(context, controlId, problem->c_str());
+        return false;
+    }
+    return true;
+}
+
+// Reads the server side's fields; false after a refusal.
+bool ReadServerFields(SetupContext& context) {
+    std::string value;
+    if (!ReadField(context, IDC_EDITION, context.edition)) return false;
+    if (context.edition == "Summit") context.setupFlags |= SETUP_EDITION_SUMMIT;
+    if (!ReadField(context, IDC_PORT, value)) return false;
+    context.port = text::ParseLong(value);
+    if (context.port == 0) return RejectInput(context, IDC_PORT, "Please enter Server Port") != 0;
+    if (!PortInRange(context.port)) return RejectInput(context, IDC_PORT, PORT_RANGE_MESSAGE) != 0;
+    if (context.port == 1465) context.setupFlags |= SETUP_INFO_SERVER_PORT;
+    if (!ReadField(context, IDC_HOSTS, context.hosts)) return false;
+    if (!ReadField(context, IDC_INSTALL_SQL, value)) return false;
+    if (value == "Yes" && context.sql->sqlInstanceCount == 0) context.setupFlags |= SETUP_INSTALL_SQL;
+    if (context.sql->sqlSetupFlags & SQL_NATIVE_CLIENT_MISSING) context.setupFlags |= SETUP_INSTALL_NATIVE_CLIENT;
+    if (!ReadField(context, IDC_PASSWORD, context.sqlPassword)) return false;
+    if (!ReadField(context, IDC_PASSWORD_REPEAT, context.sqlPasswordRepeat)) return false;
+    if (context.setupFlags & SETUP_INSTALL_SQL) {
+        if (auto problem = PasswordProblem(context.sqlPassword)) {
+            return RejectInput(context, IDC_PASSWORD, problem->c_str()) != 0;
+        }
+    }
+    if (context.sqlPassword != context.sqlPasswordRepeat) {
+        return RejectInput(context, IDC_PASSWORD_REPEAT, "Passwords dont mach") != 0;
+    }
+    return true;
+}
+
+// Reads every field into the context and computes the setup flags; false
+// after a refusal.
+bool ReadSetupFields(SetupContext& context) {
+    std::string value;
+    if (!ReadField(context, IDC_SETUP_TYPE, value)) return false;
+    if (value == "Client" || value == "Both") context.setupFlags |= SETUP_CLIENT;
+    if (value == "Server" || value == "Both") context.setupFlags |= SETUP_SERVER;
+    if (!ReadField(context, IDC_BIT_SIZE, value)) return false;
+    if (value == "64 Bit") {
+        context.setupFlags |= SETUP_BITS_64;
+    } else if (value == "AI Client") {
+        context.setupFlags |= SETUP_AI_CLIENT;
+    } else if (value == "32 Bit") {
+        context.setupFlags |= SETUP_BITS_32;
+    }
+    if (!ReadField(context, IDC_PROXY_SERVER, context.proxy)) return false;
+    if (!ReadField(context, IDC_CLIENT_DIRECTORY, context.clientDirectory)) return false;
+    if ((context.setupFlags & SETUP_CLIENT) && text::IsBlank(context.clientDirectory)) {
+        return RejectInput(context, IDC_CLIENT_DIRECTORY, "Please enter Client Directory") != 0;
+    }
+    if (!ReadField(context, IDC_SERVER_DIRECTORY, context.serverDirectory)) return false;
+    if (!(context.setupFlags & SETUP_SERVER)) return true;
+    if (text::IsBlank(context.serverDirectory)) {
+        return RejectInput(context, IDC_SERVER_DIRECTORY, "Please enter Server Directory") != 0;
+    }
+    return ReadServerFields(context);
+}
+
+}  // namespace
+
+int RejectInput(SetupContext& context, int controlId, const char* message) {
+    ShowFieldGroup(context, SETUP_CLIENT, context.setupFlags & SETUP_CLIENT);
+    ShowFieldGroup(context, SETUP_SERVER, context.setupFlags & SETUP_SERVER);
+    ShowSqlControls(context, context.sql->sqlInstanceCount == 0);
+    context.ShowMessage(message);
+    ::SetFocus(::GetDlgItem(context.dialog, controlId));
+    return 0;
+}
+
+void OpenInternetSession(SetupContext& context) {
+    if (context.internetSession) return;
+    context.Log(LOG_SERVER, "Establishing Session");
+    if (!text::IsBlank(context.proxy)) {
+        const std::wstring proxy = win::ToWide(context.proxy);
+        context.internetSession.Reset(
+            ::WinHttpOpen(USER_AGENT, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
+        context.Log(LOG_SERVER,
+                    context.internetSession ? "Established Session with Proxy:" : "Failed Establishing Session with Proxy:",
+                    context.proxy);
+    } else {
+        context.internetSession.Reset(
+            ::WinHttpOpen(USER_AGENT, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+        context.Log(LOG_SERVER, context.internetSession ? "Established Session without Proxy:"
+                                                        : "Failed Establishing Session without Proxy:");
+    }
+    DWORD connectTimeout = CONNECT_TIMEOUT_MS;
+    DWORD receiveTimeout = RECEIVE_TIMEOUT_MS;
+    ::WinHttpSetOption(context.internetSession.Get(), WINHTTP_OPTION_CONNECT_TIMEOUT, &connectTimeout,
+                       sizeof connectTimeout);
+    ::WinHttpSetOption(context.internetSession.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &receiveTimeout,
+                       sizeof receiveTimeout);
+}
+
+int OnOk(SetupContext& context) {
+    context.setupFlags = 0;
+    OpenInternetSession(context);
+    if (context.modeFlags & (MODE_REPAIR | MODE_UNINSTALL)) {
+        RunMaintenance(context);
+        return 1;
+    }
+    if (!ReadSetupFields(context)) return 0;
+    RunSetup(context);
+    CreateClientShortcut(context);
+    ::EndDialog(context.dialog, 1);
+    FinishProcess(context, "Successfully updated Software", "Successfuly completed Setup");
+    return 1;
+}

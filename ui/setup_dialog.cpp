@@ -80,7 +80,7 @@ INT_PTR OnCommand(SetupContext& context, HWND dialog, int id) {
 
 INT_PTR OnInitDialog(SetupContext& context, HWND dialog) {
     context.dialog = dialog;  // the hooks and the colours look the context up through it
-    for (int id : HOOKED_FIELDS) InstallFieldNavigation(dialog, id);
+    for (int id : HOOKED_FIELDS) InstallFieldNavigation(context, dialog, id);
     context.backgroundBrush.Reset(::CreateSolidBrush(context.backColour));
     for (int id : UNTHEMED_CONTROLS) {
         if (HWND control = ::GetDlgItem(dialog, id)) ::SetWindowTheme(control, L"", L"");

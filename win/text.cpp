@@ -86,4 +86,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string Hex8(unsigned long value) {
+    static constexpr char DIGITS[] = "0123456789ABCDEF";
+    std::string out(8, '0');
+    for (int i = 7; i >= 0; --i, value >>= 4) out[static_cast<size_t>(i)] = DIGITS[value & 0xF];
+    return out;
+}
+
 }  // namespace text

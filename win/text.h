@@ -30,5 +30,7 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 long ParseLong(std::string_view s);
 bool Contains(std::string_view s, std::string_view part);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// Eight upper-case hexadecimal digits, as status codes are shown.
+std::string Hex8(unsigned long value);
 
 }  // namespace text

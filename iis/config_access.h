@@ -1,0 +1,35 @@
+#pragma once
+// Small, uniform steps on the IIS configuration objects. Each returns the
+// platform's status; none of them throws.
+#include <string>
+#include <string_view>
+
+#include "win/app_host_admin.h"
+#include "win/com.h"
+
+namespace iis {
+
+constexpr wchar_t APPHOST_PATH[] = L"MACHINE/WEBROOT/APPHOST";
+
+HRESULT GetSection(IAppHostWritableAdminManager* manager, std::wstring_view name, std::wstring_view path,
+                   win::ComPtr<IAppHostElement>& section);
+HRESULT CollectionOf(IAppHostElement* element, win::ComPtr<IAppHostElementCollection>& collection);
+HRESULT ChildElement(IAppHostElement* element, std::wstring_view name, win::ComPtr<IAppHostElement>& child);
+HRESULT ItemAt(IAppHostElementCollection* collection, DWORD index, win::ComPtr<IAppHostElement>& item);
+DWORD CountOf(IAppHostElementCollection* collection);
+HRESULT CreateElement(IAppHostElementCollection* collection, std::wstring_view name,
+                      win::ComPtr<IAppHostElement>& element);
+HRESULT Append(IAppHostElementCollection* collection, IAppHostElement* element);
+// Sets a property of an element by its name.
+HRESULT SetProperty(IAppHostElement* element, std::wstring_view name, win::Variant value);
+// Sets a property taken from the element's property collection by name.
+HRESULT SetListedProperty(IAppHostElement* element, std::wstring_view name, win::Variant value);
+// The property's value as text; empty when it cannot be read.
+std::wstring StringProperty(IAppHostElement* element, std::wstring_view name);
+// A text reduced to 8 bits as the conflict check compares it: the low byte of
+// each unit, at most 255 units, up to the first zero.
+std::string Narrow8(std::wstring_view text);
+// Decimal digits after optional blanks and a sign; 0 without digits.
+long ParseId(std::wstring_view text);
+
+}  // namespace iis

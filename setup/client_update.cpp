@@ -1,0 +1,89 @@
+#include <windows.h>
+
+#include "app/context.h"
+#include "prereq/cabinet.h"
+#include "prereq/vc_runtime.h"
+#include "setup/client_setup.h"
+#include "setup/download.h"
+#include "setup/folders.h"
+#include "setup/process.h"
+#include "setup/progress.h"
+#include "win/text.h"
+
+namespace {
+
+constexpr ClientPackageRow CLIENT_PACKAGES[] = {
+    {SETUP_BITS_32, VC_RUNTIME_12, "vcredist_x32.exe", 0x2000, "Corvanta10AppSetup32.cab", 0x80},
+    {SETUP_BITS_64, VC_RUNTIME_12, "vcredist_x64.exe", 0x2000, "Corvanta10AppSetup.cab", 0x40},
+    {SETUP_AI_CLIENT, VC_RUNTIME_14, "VC_redist.x64.exe", 0x1000, "CorvantaAIAppSetup.cab", 0x100},
+};
+
+}  // namespace
+
+const ClientPackageRow* ClientPackagesFor(SetupFlags flags) {
+    for (const ClientPackageRow& row : CLIENT_PACKAGES) {
+        if (flags & row.bitSize) return &row;
+    }
+    return nullptr;
+}
+
+bool ClientSetup::RunRuntimeInstaller() {
+    const std::string program = text::JoinPath(updateFolder, installerName);
+    const std::optional<DWORD> code = RunAndWait(program, "/install /quiet /norestart", updateFolder);
+    if (!code) {
+        owner.LogCreateProcessFailure();
+        return false;
+    }
+    if (*code == 0) return true;
+    if (IsRestartCode(*code)) {
+        owner.restartRequired = true;
+        owner.Log(LOG_CLIENT, installerName + " completed; a restart is required");
+        return true;
+    }
+    const std::string message = "VC_redist exited with code " + std::to_string(*code);
+    owner.Log(LOG_CLIENT, message);
+    owner.host.ShowBox(::GetActiveWindow(), message, "Installer", MB_OK | MB_ICONWARNING);
+    return false;
+}
+
+bool ClientSetup::HandOn(const std::string& fileName, unsigned bits) {
+    if (bits & VC_INSTALLER_BITS) return RunRuntimeInstaller();
+    if (text::Contains(fileName, "cab")) {
+        std::string cabinetPath = updateFolder;
+        if (!text::EndsWithBackslash(cabinetPath)) cabinetPath += '\\';
+        return ExtractCabinetFiles(owner, fileName, cabinetPath, owner.clientDirectory) != 0;
+    }
+    return true;
+}
+
+int ClientSetup::FetchClientPackage(const std::string& fileName, unsigned bits) {
+    FetchPlan plan;
+    plan.category = LOG_CLIENT;
+    plan.fileName = fileName;
+    plan.localFolder = updateFolder;
+    plan.announceGetting = true;
+    plan.handOn = [this, &fileName, bits](const std::string&) { return HandOn(fileName, bits); };
+    return FetchPackage(owner, plan);
+}
+
+int ClientSetup::UpdateClient() {
+    owner.Log(LOG_CLIENT, "Beging Updating Client Setup");
+    if (!text::EndsWithBackslash(owner.clientDirectory)) owner.clientDirectory += '\\';
+    updateFolder = owner.clientDirectory + "Update";
+    if (!EnterOrCreateFolder(updateFolder)) {
+        owner.Log(LOG_CLIENT, "Could not create update directory. Udpate cannot proceed");
+        ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+        return 1;
+    }
+    const ClientPackageRow* row = ClientPackagesFor(owner.setupFlags);
+    if (row) {
+        if (CheckVcRuntime(owner, row->runtimeSelector)) {
+            installerName = row->installer;
+            if (!FetchClientPackage(row->installer, row->installerBits)) return 0;
+        }
+        if (!FetchClientPackage(row->cabinet, row->cabinetBits)) return 0;
+    }
+    AdvanceProgress(owner, owner.progress.clientWeight1 + owner.progress.clientWeight2);
+    owner.Log(LOG_CLIENT, "Updated Client Software");
+    return 1;
+}

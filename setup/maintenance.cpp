@@ -1,0 +1,103 @@
+#include "setup/maintenance.h"
+
+#include <windows.h>
+
+#include "app/context.h"
+#include "resources/resource.h"
+#include "setup/client_setup.h"
+#include "setup/finish.h"
+#include "setup/registration.h"
+#include "setup/run_sequence.h"
+#include "setup/server_setup.h"
+#include "win/handles.h"
+#include "win/text.h"
+
+namespace {
+
+void RepairServer(SetupContext& context) {
+    if (text::IsBlank(context.serverDirectory)) {
+        context.Log(LOG_SERVER, "No server installation is registered; the server cannot be repaired");
+        ++context.failedSteps;
+        return;
+    }
+    const auto port = ReadRegisteredText(true, SERVER_KEY, "Port");
+    context.port = port ? text::ParseLong(*port) : 0;
+    if (context.port == 1465) context.setupFlags |= SETUP_INFO_SERVER_PORT;
+    context.edition = ReadRegisteredText(true, SERVER_KEY, "Edition").value_or("");
+    if (context.edition == "Summit") context.setupFlags |= SETUP_EDITION_SUMMIT;
+    context.server->UpdateServer();
+}
+
+void RepairClient(SetupContext& context) {
+    const SetupFlags bitSize = BitSizeFlags(ReadRegisteredText(false, CLIENT_KEY, "BitSize").value_or(""));
+    if (text::IsBlank(context.clientDirectory) || !bitSize) {
+        context.Log(LOG_CLIENT, "No client installation is registered; the client cannot be repaired");
+        ++context.failedSteps;
+        return;
+    }
+    context.setupFlags |= bitSize;
+    context.client->UpdateClient();
+}
+
+}  // namespace
+
+std::optional<std::string> ReadRegisteredText(bool localMachine, const char* key, const char* name) {
+    win::RegKey handle;
+    if (::RegOpenKeyExA(localMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key, 0, KEY_READ, handle.Put()) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0, size = 0;
+    if (::RegQueryValueExA(handle.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
+        return std::nullopt;
+    }
+    std::string value(size, '\0');
+    if (::RegQueryValueExA(handle.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
+        ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    value.resize(size < value.size() ? size : value.size());
+    while (!value.empty() && value.back() == '\0') value.pop_back();
+    return value;
+}
+
+SetupFlags BitSizeFlags(const std::string& bitSize) {
+    if (bitSize == "32 Bit") return SETUP_BITS_32;
+    if (bitSize == "64 Bit") return SETUP_BITS_64;
+    if (bitSize == "AI Client") return SETUP_AI_CLIENT;
+    return 0;
+}
+
+void RepairProducts(SetupContext& context) {
+    SetProgressWeights(context);
+    if (context.setupFlags & SETUP_CLIENT) RepairClient(context);
+    if (context.setupFlags & SETUP_SERVER) RepairServer(context);
+    ::EndDialog(context.dialog, 1);
+    FinishProcess(context, "Successfully repaired Software", "Successfuly completed Setup for Repair");
+}
+
+void RunMaintenance(SetupContext& context) {
+    HWND dialog = context.dialog;
+    context.setupFlags = 0;
+    if (::IsDlgButtonChecked(dialog, IDC_REPAIR) == BST_CHECKED) {
+        context.modeFlags = MODE_REPAIR;
+    } else if (::IsDlgButtonChecked(dialog, IDC_UNINSTALL) == BST_CHECKED) {
+        context.modeFlags = MODE_UNINSTALL;
+    }
+    if (::IsDlgButtonChecked(dialog, IDC_APPLY_SERVER) == BST_CHECKED) {
+        context.setupFlags |= SETUP_SERVER;
+        if (auto path = ReadRegisteredText(true, SERVER_KEY, "InstallPath")) context.serverDirectory = *path;
+        context.Log(LOG_SERVER, "Server Directory", context.serverDirectory);
+    }
+    if (::IsDlgButtonChecked(dialog, IDC_APPLY_CLIENT) == BST_CHECKED) {
+        context.setupFlags |= SETUP_CLIENT;
+        if (auto path = ReadRegisteredText(false, CLIENT_KEY, "InstallPath")) context.clientDirectory = *path;
+        context.Log(LOG_CLIENT, "Client Directory", context.clientDirectory);
+    }
+    if (context.modeFlags & MODE_REPAIR) {
+        RepairProducts(context);
+        return;
+    }
+    ::EndDialog(context.dialog, 1);
+    FinishProcess(context, "Successfully uninstalled Software", "Successfuly completed Setup for Uninstall");
+}

@@ -1,0 +1,91 @@
+#include "setup/registration.h"
+
+#include "app/context.h"
+#include "setup/run_sequence.h"
+#include "win/handles.h"
+
+namespace {
+
+bool IsClient(LogCategory kind) { return kind == LOG_CLIENT; }
+
+std::string Command(const char* verb, const char* type) {
+    return std::string("\"") + SETUP_COPY_PATH + "\" /" + verb + " /type=" + type;
+}
+
+// Version and display name follow a written install path, each only when the
+// step before it succeeded.
+void WriteProductKey(HKEY root, const char* key, const std::string& installPath, const std::string& version,
+                     const char* displayName) {
+    if (!WriteRegistryString(root, key, "InstallPath", installPath)) return;
+    if (!WriteRegistryString(root, key, "Version", version)) return;
+    WriteRegistryString(root, key, "DisplayName", displayName);
+}
+
+}  // namespace
+
+std::string BitSizeText(SetupFlags flags) {
+    if (flags & SETUP_BITS_32) return "32 Bit";
+    if (flags & SETUP_BITS_64) return "64 Bit";
+    if (flags & SETUP_AI_CLIENT) return "AI Client";
+    return "";
+}
+
+int WriteRegistryString(HKEY root, const std::string& key, const std::string& name, const std::string& value,
+                        REGSAM view) {
+    win::RegKey handle;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, handle.Put(), nullptr) !=
+        ERROR_SUCCESS) {
+        return 0;
+    }
+    ::RegSetValueExA(handle.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
+    return 1;
+}
+
+UninstallEntry PlanUninstallEntry(LogCategory kind, SetupFlags flags, const std::string& clientDirectory,
+                                  const std::string& serverDirectory) {
+    const bool client = IsClient(kind);
+    const char* type = client ? "client" : "server";
+    const std::string displayName =
+        client ? ((flags & SETUP_AI_CLIENT) ? "CorvantaAI" : "Corvanta10App") : "TovinSoft Corvanta10.1";
+    UninstallEntry entry;
+    entry.keyPath = std::string(UNINSTALL_KEY_FORMAT) + (client ? "CorvantaClient" : "CorvantaServer");
+    entry.values = {{"DisplayName", displayName},
+                    {"UninstallString", Command("uninstall", type)},
+                    {"ModifyPath", Command("modify", type)},
+                    {"RepairPath", Command("repair", type)},
+                    {"InstallLocation", client ? clientDirectory : serverDirectory},
+                    {"DisplayVersion", "10.1"},
+                    {"Publisher", "Tovin Information Systems Pvt. Ltd."},
+                    {"DisplayIcon", SETUP_COPY_PATH}};
+    return entry;
+}
+
+int RegisterProduct(SetupContext& context, LogCategory kind) {
+    if (IsClient(kind)) {
+        WriteProductKey(HKEY_CURRENT_USER, CLIENT_KEY, context.clientDirectory,
+                        (context.setupFlags & SETUP_AI_CLIENT) ? "AI" : "10.1", "Corvanta Client");
+        // The repair runs the client update again for this bit size.
+        WriteRegistryString(HKEY_CURRENT_USER, CLIENT_KEY, "BitSize", BitSizeText(context.setupFlags));
+    }
+    const UninstallEntry entry =
+        PlanUninstallEntry(kind, context.setupFlags, context.clientDirectory, context.serverDirectory);
+    win::RegKey key;
+    if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.keyPath.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
+                          nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
+        context.host.ShowBox(nullptr, "Cannot write to registry. Need admin rights?", "Error", MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    for (const auto& [name, value] : entry.values) {
+        ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>(value.size() + 1));
+    }
+    key.Reset();
+    WriteProductKey(HKEY_LOCAL_MACHINE, SERVER_KEY, context.serverDirectory, "10.1", "TovinSoft Corvanta10.1 Server");
+    if (!IsClient(kind)) {
+        // The repair runs the server update again with these choices.
+        WriteRegistryString(HKEY_LOCAL_MACHINE, SERVER_KEY, "Port", std::to_string(context.port));
+        WriteRegistryString(HKEY_LOCAL_MACHINE, SERVER_KEY, "Edition", context.edition);
+    }
+    return 1;
+}

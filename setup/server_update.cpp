@@ -1,0 +1,129 @@
+#include <windows.h>
+
+#include "app/context.h"
+#include "prereq/cabinet.h"
+#include "prereq/vc_runtime.h"
+#include "setup/download.h"
+#include "setup/download_status.h"
+#include "setup/folders.h"
+#include "setup/progress.h"
+#include "setup/server_setup.h"
+#include "win/text.h"
+
+std::vector<ServerPackage> PlanServerPackages(const ServerPlanInput& input) {
+    std::vector<ServerPackage> packages;
+    if (!(input.setupFlags & SETUP_BITS_64) && input.runtimeMissing) {
+        packages.push_back({"vcredist_x64.exe", PLACE_UPDATE, 0x2000});
+    }
+    packages.push_back({"TCorvanta10641.cab", PLACE_UPDATE, 0x1});
+    packages.push_back({"TCorvanta10642.cab", PLACE_UPDATE, 0x2});
+    packages.push_back({"TCorvanta10643.cab", PLACE_UPDATE, 0x4});
+    if (input.setupFlags & SETUP_EDITION_SUMMIT) {
+        packages.push_back({"TCorvanta10644.cab", PLACE_UPDATE, 0x8});
+        packages.push_back({"TCorvanta10645.cab", PLACE_UPDATE, 0x10});
+    }
+    packages.push_back({"Corvanta10App.cab", PLACE_CAB, 0x200});
+    packages.push_back({"Corvanta10App32.cab", PLACE_CAB, 0x100});
+    packages.push_back({"CorvantaAiApp.cab", PLACE_CAB, 0x400});
+    packages.push_back({"TCrvx.cab", PLACE_UPDATE, 0x40});
+    return packages;
+}
+
+std::vector<ServerPackage> PlanLaterServerPackages(SetupFlags flags) {
+    std::vector<ServerPackage> packages;
+    if (flags & SETUP_INSTALL_SQL) packages.push_back({"SQLEXPR_x64_ENU.exe", PLACE_UPDATE, 0x80});
+    if (flags & SETUP_INFO_SERVER_PORT) packages.push_back({"CorvantaISSetup.msi", PLACE_UPDATE, 0x200000});
+    if (flags & SETUP_INSTALL_NATIVE_CLIENT) packages.push_back({"sqlncli.msi", PLACE_UPDATE, 0x800});
+    return packages;
+}
+
+std::vector<std::string> PlanServerCabinets(SetupFlags flags, bool firstInstallation) {
+    std::vector<std::string> cabinets = {"TCorvanta10641.cab", "TCorvanta10642.cab", "TCorvanta10643.cab"};
+    if (flags & SETUP_EDITION_SUMMIT) {
+        cabinets.push_back("TCorvanta10644.cab");
+        cabinets.push_back("TCorvanta10645.cab");
+    }
+    if (firstInstallation) cabinets.push_back("TCrvx.cab");
+    return cabinets;
+}
+
+bool ServerSetup::HandOn(const std::string& fileName, int placement, unsigned bits) {
+    if (bits & SERVER_INSTALLER_BITS) return RunInstaller() == 1;
+    if (placement == PLACE_UPDATE) {
+        owner.Log(LOG_SERVER, "Extracting", fileName);
+        return ExtractCabinet(owner, fileName, updateFolder, updateFolder) == 1;
+    }
+    return text::Contains(fileName, "cab") && ExtractCabinet(owner, fileName, cabFolder, updateFolder) == 1;
+}
+
+void ServerSetup::StoreDownloadStatus(unsigned bits) {
+    owner.downloadStatus->Store(ComposeDownloadStatus(downloadCounter, bits, owner.downloadStatus->Read()));
+}
+
+int ServerSetup::FetchServerPackage(const std::string& fileName, int placement, unsigned bits) {
+    FetchPlan plan;
+    plan.category = LOG_SERVER;
+    plan.fileName = fileName;
+    plan.localFolder = placement == PLACE_UPDATE ? updateFolder : cabFolder;
+    plan.recordHost = true;
+    plan.reportSendFailure = true;
+    plan.downloadingText = "Downloading ";
+    plan.downloadedText = "Downloaded ";
+    plan.handOn = [this, &fileName, placement, bits](const std::string&) { return HandOn(fileName, placement, bits); };
+    const int result = FetchPackage(owner, plan);
+    if (result) StoreDownloadStatus(bits);
+    return result;
+}
+
+int ServerSetup::UpdateServer() {
+    const ModeFlags savedMode = owner.modeFlags;
+    if (SearchServerFolder(owner.serverDirectory)) owner.modeFlags = MODE_REPAIR;
+    if (!text::EndsWithBackslash(owner.serverDirectory)) owner.serverDirectory += '\\';
+    updateFolder = owner.serverDirectory + "Update";
+    owner.SetStatus("Downloading Server Setup");
+    owner.Log(LOG_SERVER, "Updating Server Setup Begin");
+    if (!EnterOrCreateFolder(updateFolder)) {
+        owner.Log(LOG_SERVER, "Could not create update directory. Udpate cannot proceed");
+        ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+        owner.modeFlags = savedMode;
+        return 1;
+    }
+    cabFolder = owner.serverDirectory + "cab";
+    EnterOrCreateFolder(cabFolder);
+
+    ServerPlanInput input{owner.setupFlags, false};
+    if (!(owner.setupFlags & SETUP_BITS_64)) input.runtimeMissing = CheckVcRuntime(owner, VC_RUNTIME_12) != 0;
+    for (const ServerPackage& package : PlanServerPackages(input)) {
+        if (package.bits & SERVER_INSTALLER_BITS) installerName = package.fileName;
+        if (!FetchServerPackage(package.fileName, package.placement, package.bits)) {
+            owner.modeFlags = savedMode;
+            return 0;
+        }
+    }
+    AdvanceProgress(owner, owner.progress.serverPackages);
+    for (const ServerPackage& package : PlanLaterServerPackages(owner.setupFlags)) {
+        if (package.bits & SERVER_INSTALLER_BITS) installerName = package.fileName;
+        if (!FetchServerPackage(package.fileName, package.placement, package.bits)) {
+            owner.modeFlags = savedMode;
+            return 0;
+        }
+        if (package.bits == 0x80) AdvanceProgress(owner, owner.progress.sqlPackage);
+    }
+
+    RemoveLibraryFiles(owner.serverDirectory);
+    for (const std::string& cabinet : PlanServerCabinets(owner.setupFlags, owner.modeFlags & MODE_INSTALL)) {
+        if (!ExtractCabinet(owner, cabinet, updateFolder, owner.serverDirectory)) {
+            owner.Log(LOG_SERVER, "Could not unpack " + cabinet + " into the server directory", owner.serverDirectory);
+            ++owner.failedSteps;
+        }
+    }
+    owner.SetStatus("Downloaded and extracted required cabs ");
+    RemoveLibraryFiles(updateFolder);
+    owner.downloadStatus->Store(std::string("0"));
+    AdvanceProgress(owner, owner.progress.serverFinish);
+    EnableIisFeatures();
+    InstallWebsite();
+    owner.modeFlags = savedMode;
+    owner.Log(LOG_SERVER, "Updated Server Software");
+    return 1;
+}

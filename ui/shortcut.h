@@ -1,0 +1,20 @@
+#pragma once
+// The client program's shortcut in the user's Start menu and on the desktop.
+#include <optional>
+#include <string>
+
+#include "app/flags.h"
+
+class SetupContext;
+
+struct ShortcutPlan {
+    std::string target;
+    std::string name;
+};
+
+// Which shortcut a run makes: the AI client or the 64-bit client; none for
+// the 32-bit client or a run without the client.
+std::optional<ShortcutPlan> PlanClientShortcut(SetupFlags flags, const std::string& clientDirectory);
+void CreateClientShortcut(SetupContext& context);
+// Saves one shell link; false when it could not be made.
+bool SaveShortcut(const std::string& linkPath, const std::string& target, const std::string& description);
