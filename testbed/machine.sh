@@ -59,6 +59,12 @@ install_pieces() {
 
 start() {
     prefix_ready || create
+    # A display run that was killed before it could switch back leaves the
+    # machine on X11; the tests need it headless.
+    if [ -z "${CORVANTA_DISPLAY_RUN:-}" ] && grep -q '"Graphics"="x11"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        wine_quiet reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+        wineserver -w
+    fi
     # A wineserver that already runs for this prefix is made persistent instead.
     wineserver -p >>"$MACHINE_DIR/wine.log" 2>&1 || true
     # Starts the machine's services once, with their output going to the log.

@@ -39,9 +39,12 @@ void CreateStatusControls(HWND dialog) {
     ::GetClientRect(dialog, &client);
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 16, height - 38, width - 32, 22,
-                      dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_LINE)), theInstance,
-                      nullptr);
+    HWND status = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, 16, height - 38, width - 32,
+                                    22, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUS_LINE)),
+                                    theInstance, nullptr);
+    // Created controls start with the system font; they take the dialog's.
+    const WPARAM font = static_cast<WPARAM>(::SendMessageA(dialog, WM_GETFONT, 0, 0));
+    if (status) ::SendMessageA(status, WM_SETFONT, font, FALSE);
     HWND bar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 16, height - 62, width - 32, 18,
                                  dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_PROGRESS_BAR)),
                                  theInstance, nullptr);
