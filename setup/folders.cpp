@@ -24,7 +24,9 @@ std::string PreparePath(const std::string& path, bool dropLongPathPrefix) {
 }
 
 // Walks the path one folder at a time from the current directory, entering
-// each folder or making it. Returns what making the last folder gave.
+// each folder or making it. A folder that can neither be entered nor made
+// ends the walk: going on would make the rest of the path in the wrong place.
+// Returns what making the last folder gave.
 int WalkPath(const std::string& path, std::string* errorText) {
     std::string component;
     bool first = true;
@@ -35,12 +37,9 @@ int WalkPath(const std::string& path, std::string* errorText) {
         }
         if (first) component += '\\';  // "C:" becomes the drive root "C:\"
         first = false;
-        if (!Enter(component)) {
-            if (::CreateDirectoryA(component.c_str(), nullptr)) {
-                Enter(component);
-            } else if (errorText) {
-                *errorText += LastErrorText();
-            }
+        if (!Enter(component) && !(::CreateDirectoryA(component.c_str(), nullptr) && Enter(component))) {
+            if (errorText) *errorText += LastErrorText();
+            return 0;
         }
         component.clear();
     }
@@ -62,8 +61,7 @@ bool IsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A walk that passed over a folder it could not make may have made the last
-// folder somewhere else; only the folder at the asked place counts.
+// Only a folder at the asked place counts as made.
 int WalkAndConfirm(const std::string& path, std::string* errorText) {
     const std::string full = FullPath(path);
     return WalkPath(path, errorText) && IsFolder(full) ? 1 : 0;

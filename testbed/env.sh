@@ -9,3 +9,6 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
 D_DRIVE_DIR="$MACHINE_DIR/d-drive"
+# Wine's WinHTTP takes a proxy from http_proxy when the machine has none set;
+# the test machine must see exactly the proxy its tests configure.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY no_proxy NO_PROXY all_proxy ALL_PROXY

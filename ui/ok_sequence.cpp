@@ -46,6 +46,9 @@ bool ReadServerFields(SetupContext& context) {
     if (!ReadField(context, IDC_INSTALL_SQL, value)) return false;
     if (value == "Yes" && context.sql->sqlInstanceCount == 0) context.setupFlags |= SETUP_INSTALL_SQL;
     if (context.sql->sqlSetupFlags & SQL_NATIVE_CLIENT_MISSING) context.setupFlags |= SETUP_INSTALL_NATIVE_CLIENT;
+    // With a SQL Server found the password fields are hidden; input the user
+    // can neither see nor correct must not hold the dialog.
+    if (context.sql->sqlInstanceCount > 0) return true;
     if (!ReadField(context, IDC_PASSWORD, context.sqlPassword)) return false;
     if (!ReadField(context, IDC_PASSWORD_REPEAT, context.sqlPasswordRepeat)) return false;
     if (context.setupFlags & SETUP_INSTALL_SQL) {

@@ -17,20 +17,24 @@ std::string TakeProxyList(LPWSTR proxy, LPWSTR bypass, LPWSTR autoConfigUrl) {
     return proxy ? win::ToAnsi(proxy) : std::string();
 }
 
-std::string QuerySystemProxyList() {
+std::optional<std::string> QueryWinHttpDefault() {
     WINHTTP_PROXY_INFO info = {};
-    if (::WinHttpGetDefaultProxyConfiguration(&info)) {
-        return TakeProxyList(info.lpszProxy, info.lpszProxyBypass, nullptr);
-    }
-    // The user's browser settings count only when the WinHTTP default fails.
+    if (!::WinHttpGetDefaultProxyConfiguration(&info)) return std::nullopt;
+    return TakeProxyList(info.lpszProxy, info.lpszProxyBypass, nullptr);
+}
+
+std::optional<std::string> QueryBrowser() {
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG browser = {};
-    if (::WinHttpGetIEProxyConfigForCurrentUser(&browser)) {
-        return TakeProxyList(browser.lpszProxy, browser.lpszProxyBypass, browser.lpszAutoConfigUrl);
-    }
-    return {};
+    if (!::WinHttpGetIEProxyConfigForCurrentUser(&browser)) return std::nullopt;
+    return TakeProxyList(browser.lpszProxy, browser.lpszProxyBypass, browser.lpszAutoConfigUrl);
 }
 
 }  // namespace
+
+std::string SelectProxyList(ProxyQuery winHttpDefault, ProxyQuery browser) {
+    if (auto list = winHttpDefault()) return *list;
+    return browser().value_or("");
+}
 
 std::string FitProxyList(std::string_view list) {
     if (list.size() < FOLDER_WIDTH) return std::string(list);
@@ -40,7 +44,7 @@ std::string FitProxyList(std::string_view list) {
 }
 
 bool DetectProxy(SetupContext& context) {
-    const std::string proxy = FitProxyList(QuerySystemProxyList());
+    const std::string proxy = FitProxyList(SelectProxyList(QueryWinHttpDefault, QueryBrowser));
     const bool found = !proxy.empty();
     if (found) {
         context.proxy = proxy;

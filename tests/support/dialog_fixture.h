@@ -19,6 +19,9 @@ protected:
     HWND OpenDialog(int templateId, ModeFlags mode);
     HWND Control(int id) const { return ::GetDlgItem(context.dialog, id); }
     std::string ControlText(int id) const;
+    // The control's own visibility (the dialog itself may be hidden).
+    bool Visible(int id) const { return ::GetWindowLongA(Control(id), GWL_STYLE) & WS_VISIBLE; }
+    bool Shown(int id) const { return Visible(id) && ::IsWindowEnabled(Control(id)); }
     void SetControlText(int id, const std::string& text);
     // The lines of the setup log written so far.
     std::string LogText() const;

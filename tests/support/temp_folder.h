@@ -1,5 +1,7 @@
 #pragma once
 // A fresh folder in the test machine, removed with everything in it.
+#include <windows.h>
+
 #include <string>
 
 class TempFolder {
