@@ -1,0 +1,21 @@
+#pragma once
+// The test machine's SQL Server installations, read from the registry each
+// time they are asked for, so a test or a fake installer can change them
+// while a process holds the provider:
+//   HKLM\SOFTWARE\CorvantaTestbed\SqlWmi\<ComputerManagementNN>\<ServiceName>
+// with REG_SZ values named after the service's properties.
+#include <string_view>
+#include <vector>
+
+#include "provider_rules.h"
+
+namespace sqlwmi {
+
+// The namespace exists when its key exists, even without any service.
+bool NamespaceExists(std::wstring_view key);
+
+// The services of a namespace with their text properties, in the registry's
+// enumeration order; nothing when the namespace is gone.
+std::vector<ServiceData> ReadServices(std::wstring_view key);
+
+}  // namespace sqlwmi
