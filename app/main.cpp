@@ -12,6 +12,8 @@ SetupContext theContext;
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {
+    // First of all: no DLL is ever loaded from the setup's own folder.
+    ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     theInstance = instance;
     theContext.startDirectory = CurrentDirectory();
     theContext.modeFlags = ParseModeFlags(CommandLineText(commandLine ? commandLine : L""));
