@@ -1,0 +1,73 @@
+#include "support/testbed_access.h"
+
+#include <windows.h>
+
+#include <sstream>
+
+#include "support/registry.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+constexpr char INSTALLER_LOG[] = "C:\\CorvantaTestbed\\installers.log";
+constexpr char INSTALLER_SCENARIOS[] = "SOFTWARE\\CorvantaTestbed\\Installers";
+
+std::string Environment(const char* name) {
+    char value[1024] = {};
+    const DWORD length = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return length && length < sizeof value ? value : "";
+}
+
+}  // namespace
+
+std::string PackagePath(const std::string& name) { return Environment("CORVANTA_TESTBED_PACKAGES") + "\\" + name; }
+
+ServedFile::ServedFile(const testbed::DownloadServerState& server, std::string name, const std::string& sourcePath)
+    : server_(server), name_(std::move(name)) {
+    if (sourcePath.empty()) {
+        ::DeleteFileA(server_.DownloadPath(name_).c_str());
+    } else {
+        ::CopyFileA(sourcePath.c_str(), server_.DownloadPath(name_).c_str(), FALSE);
+    }
+}
+
+ServedFile::~ServedFile() {
+    const std::string original = PackagePath(name_);
+    if (FileExists(original)) {
+        ::CopyFileA(original.c_str(), server_.DownloadPath(name_).c_str(), FALSE);
+    } else {
+        ::DeleteFileA(server_.DownloadPath(name_).c_str());
+    }
+}
+
+ServerFaults::ServerFaults(const testbed::DownloadServerState& server,
+                           const std::vector<std::pair<std::string, std::string>>& entries)
+    : server_(server) {
+    server_.ReadFaults(saved_, existed_);
+    server_.SetFaults(entries);
+}
+
+ServerFaults::~ServerFaults() { server_.RestoreFaults(saved_, existed_); }
+
+std::vector<std::vector<std::string>> InstallerRuns(const std::string& program) {
+    std::vector<std::vector<std::string>> runs;
+    std::istringstream lines(ReadFileText(INSTALLER_LOG));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        std::string field;
+        while (std::getline(parts, field, '\t')) fields.push_back(field);
+        if (!fields.empty() && fields[0] == program) runs.push_back(fields);
+    }
+    return runs;
+}
+
+void ClearInstallerRuns() { ::DeleteFileA(INSTALLER_LOG); }
+
+void SetInstallerExitCodes(const std::string& program, const std::string& codes) {
+    SetRegistryString(HKEY_LOCAL_MACHINE, std::string(INSTALLER_SCENARIOS) + "\\" + program, "ExitCodes", codes);
+}
+
+void ClearInstallerScenarios() { DeleteRegistryTree(HKEY_LOCAL_MACHINE, INSTALLER_SCENARIOS); }

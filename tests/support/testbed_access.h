@@ -1,0 +1,47 @@
+#pragma once
+// What tests need of the test machine's pieces: the download server's served
+// files and faults, the package set, and the fake installers' records.
+#include <string>
+#include <vector>
+
+#include "server_state.h"
+
+// The package set as built, e.g. PackagePath("faults\\corrupt-data.cab").
+std::string PackagePath(const std::string& name);
+
+// Puts a file in the served folder under a name for the test's duration and
+// then restores the package set's own file (or removes it when it has none).
+class ServedFile {
+public:
+    ServedFile(const testbed::DownloadServerState& server, std::string name, const std::string& sourcePath);
+    ~ServedFile();
+    ServedFile(const ServedFile&) = delete;
+    ServedFile& operator=(const ServedFile&) = delete;
+
+private:
+    const testbed::DownloadServerState& server_;
+    std::string name_;
+};
+
+// Faults for the test's duration; faults.json is restored afterwards.
+class ServerFaults {
+public:
+    ServerFaults(const testbed::DownloadServerState& server,
+                 const std::vector<std::pair<std::string, std::string>>& entries);
+    ~ServerFaults();
+    ServerFaults(const ServerFaults&) = delete;
+    ServerFaults& operator=(const ServerFaults&) = delete;
+
+private:
+    const testbed::DownloadServerState& server_;
+    std::string saved_;
+    bool existed_ = false;
+};
+
+// Lines of C:\CorvantaTestbed\installers.log written by one fake installer,
+// each split at its tabs.
+std::vector<std::vector<std::string>> InstallerRuns(const std::string& program);
+void ClearInstallerRuns();
+// Exit codes the fake installer takes, one per run ("1,1,0").
+void SetInstallerExitCodes(const std::string& program, const std::string& codes);
+void ClearInstallerScenarios();
