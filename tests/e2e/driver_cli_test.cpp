@@ -4,7 +4,9 @@
 #include <sstream>
 
 #include "testbed/uidriver/cli.h"
+#include "testbed/uidriver/dialogs.h"
 #include "testbed/uidriver/driver_error.h"
+#include "testbed/uidriver/processes.h"
 #include "tests/e2e/driver_fixture.h"
 
 namespace {
@@ -115,34 +117,63 @@ TEST_F(DriverCommandTest, FailuresNameWhatWasMissing) {
 }
 
 // The driver program itself, as a script runs it: one process per command.
-Result RunProgram(const e2e::ScratchFolder& folder, const std::vector<std::string>& words) {
-    static int calls = 0;
-    uidriver::StartRequest request;
-    request.folder = folder.Path();
-    request.program = DriverProgram();
-    const std::string line = uidriver::BuildCommandLine(request.program, words);
-    request.commandTail = line.substr(request.program.size() + 3);
-    request.outputFile = folder / ("driver-" + std::to_string(++calls) + ".txt");
-    uidriver::StartedProcess driver = uidriver::StartProgram(request);
-    std::optional<DWORD> code = uidriver::WaitForExit(driver.process.Get(), 20000);
-    return {code ? static_cast<int>(*code) : -1, e2e::ReadFileText(request.outputFile), ""};
-}
+// Whatever it starts stays in this test's job and ends with the test.
+class DriverProgramRun {
+public:
+    ~DriverProgramRun() { group_.TerminateAll(1, e2e::EXIT_WAIT_MS); }
+
+    Result Run(const std::vector<std::string>& words) {
+        uidriver::StartRequest request;
+        request.folder = folder_.Path();
+        request.program = DriverProgram();
+        const std::string line = uidriver::BuildCommandLine(request.program, words);
+        request.commandTail = line.substr(request.program.size() + 3);
+        request.outputFile = folder_ / ("driver-" + std::to_string(++calls_) + ".txt");
+        request.group = &group_;
+        uidriver::StartedProcess driver = uidriver::StartProgram(request);
+        std::optional<DWORD> code = uidriver::WaitForExit(driver.process.Get(), 20000);
+        return {code ? static_cast<int>(*code) : -1, e2e::ReadFileText(request.outputFile), ""};
+    }
+    const std::string& Folder() const { return folder_.Path(); }
+
+private:
+    e2e::ScratchFolder folder_;
+    uidriver::ProcessGroup group_;
+    int calls_ = 0;
+};
 
 TEST(DriverProgram, AProgramItStartedCanBeAskedForItsExitCodeAfterItEnded) {
-    e2e::ScratchFolder folder;
-    const Result started = RunProgram(folder, {"start", folder.Path(), TargetProgram(), "3010"});
+    DriverProgramRun driver;
+    const Result started = driver.Run({"start", driver.Folder(), TargetProgram(), "3010"});
     ASSERT_EQ(started.code, 0) << started.out;
     const std::string pid = started.out.substr(0, started.out.find('\n'));
     ASSERT_EQ(started.out, pid + "\n");
 
-    const Result clicked = RunProgram(folder, {"--pid", pid, "click", TARGET_CAPTION, "2"});
+    const Result shown = driver.Run({"--pid", pid, "wait-dialog", TARGET_CAPTION, "10000"});
+    ASSERT_EQ(shown.code, 0) << shown.out;
+    EXPECT_EQ(shown.out, pid + "\n");
+    const Result clicked = driver.Run({"--pid", pid, "click", TARGET_CAPTION, "2"});
     EXPECT_EQ(clicked.code, 0) << clicked.out;
     // The starter has long ended: its watcher kept the code.
-    const Result ended = RunProgram(folder, {"wait-exit", pid, "10000"});
+    const Result ended = driver.Run({"wait-exit", pid, "10000"});
     EXPECT_EQ(ended.code, 0) << ended.out;
     EXPECT_EQ(ended.out, "3010\n");
-    const Result unknown = RunProgram(folder, {"wait-exit", "4294967295", "100"});
+    const Result unknown = driver.Run({"wait-exit", "4294967295", "100"});
     EXPECT_EQ(unknown.code, uidriver::EXIT_FAILED) << unknown.out;
+}
+
+TEST(DriverProgram, WhatItStartedEndsWithTheJobOfTheTest) {
+    win::KernelHandle target;
+    {
+        DriverProgramRun driver;
+        const Result started = driver.Run({"start", driver.Folder(), TargetProgram()});
+        ASSERT_EQ(started.code, 0) << started.out;
+        const DWORD pid = uidriver::ParseNumber(started.out.substr(0, started.out.find('\n')), "process id");
+        target.Reset(::OpenProcess(SYNCHRONIZE, FALSE, pid));
+        ASSERT_TRUE(target);
+        ASSERT_EQ(driver.Run({"--pid", std::to_string(pid), "wait-dialog", TARGET_CAPTION}).code, 0);
+    }
+    EXPECT_EQ(::WaitForSingleObject(target.Get(), 0), WAIT_OBJECT_0);
 }
 
 }  // namespace

@@ -112,9 +112,9 @@ bool ProgramRun::IsRunning() const {
 }
 
 void ProgramRun::EndAll() {
-    group_.TerminateAll(1);
-    // The files of the start folder stay locked until the process is gone.
-    if (process_.process) ::WaitForSingleObject(process_.process.Get(), EXIT_WAIT_MS);
+    // Waited for: the files of the start folder stay in use until the
+    // processes are gone, and a survivor would hold the test's output open.
+    if (!group_.TerminateAll(1, EXIT_WAIT_MS)) std::cerr << "a process of " << program_ << " did not end\n";
 }
 
 std::string ProgramRun::LogPath() const { return startFolder_ + "\\" + SETUP_LOG_NAME; }

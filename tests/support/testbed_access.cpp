@@ -71,3 +71,26 @@ void SetInstallerExitCodes(const std::string& program, const std::string& codes)
 }
 
 void ClearInstallerScenarios() { DeleteRegistryTree(HKEY_LOCAL_MACHINE, INSTALLER_SCENARIOS); }
+
+IisScenario::IisScenario(const std::string& name) : saved_(ReadFileText(IIS_CONFIG)) {
+    std::string source = std::string("Z:") + CORVANTA_SOURCE_DIR + "/testbed/iis/scenarios/" + name + ".config";
+    for (char& c : source) c = c == '/' ? '\\' : c;
+    ::CopyFileA(source.c_str(), IIS_CONFIG, FALSE);
+    ::DeleteFileA(IIS_STATE_LOG);
+}
+
+IisScenario::~IisScenario() {
+    WriteFileText(IIS_CONFIG, saved_);
+    ::DeleteFileA(IIS_STATE_LOG);
+}
+
+std::vector<std::string> DismCalls() {
+    std::vector<std::string> calls;
+    std::istringstream lines(ReadFileText("C:\\CorvantaTestbed\\dism-calls.log"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        calls.push_back(line);
+    }
+    return calls;
+}

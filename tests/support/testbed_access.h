@@ -45,3 +45,21 @@ void ClearInstallerRuns();
 // Exit codes the fake installer takes, one per run ("1,1,0").
 void SetInstallerExitCodes(const std::string& program, const std::string& codes);
 void ClearInstallerScenarios();
+
+// The IIS stand-in: puts a scenario configuration in place for the test's
+// duration and gives the machine's configuration file back afterwards.
+constexpr char IIS_CONFIG[] = "C:\\Windows\\System32\\inetsrv\\config\\applicationHost.config";
+constexpr char IIS_STATE_LOG[] = "C:\\CorvantaTestbed\\iis-state.log";
+class IisScenario {
+public:
+    explicit IisScenario(const std::string& name);
+    ~IisScenario();
+    IisScenario(const IisScenario&) = delete;
+    IisScenario& operator=(const IisScenario&) = delete;
+
+private:
+    std::string saved_;
+};
+
+// The DISM stand-in's call record, one line per call.
+std::vector<std::string> DismCalls();
