@@ -3,7 +3,7 @@ BUILD_DIR := $(or $(CORVANTA_BUILD_DIR),build)
 CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-toolchain.cmake -DCMAKE_BUILD_TYPE=Release
 JOBS := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build test demo run clean
+.PHONY: all deps build test demo bench run clean
 
 all: build
 
@@ -19,6 +19,10 @@ test: build
 
 demo: build
 	@testbed/demo.sh
+
+# Download and extraction speed against curl and gcab (not part of make test).
+bench: build
+	@testbed/bench.sh
 
 # Opens the setup dialog under Wine on your own display.
 run: build

@@ -63,7 +63,7 @@ Transfer PackageFetch::ReceiveBody(HINTERNET request, const std::string& partial
         return Transfer::Failed;
     }
     const std::optional<unsigned long long> expected = ContentLength(request);
-    if (buffer_.empty()) buffer_.resize(READ_CHUNK_BYTES + 1);
+    if (buffer_.empty()) buffer_.resize(READ_CHUNK_BYTES);
     unsigned long long received = 0;
     for (;;) {
         DWORD read = 0;

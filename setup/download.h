@@ -17,7 +17,9 @@ constexpr char DEFAULT_DOWNLOAD_HOST[] = "downloads.tovinsoft.com";
 constexpr INTERNET_PORT DEFAULT_DOWNLOAD_PORT = 443;
 constexpr char DOWNLOAD_SERVER_VARIABLE[] = "CORVANTA_DOWNLOAD_SERVER";
 constexpr int DOWNLOAD_ATTEMPTS = 5;
-constexpr DWORD READ_CHUNK_BYTES = 15360000;
+// Reads of 256 KiB: measured in the test machine, both WinHTTP's TLS reads
+// and the file writes are two to three times faster than with 15 MB reads.
+constexpr DWORD READ_CHUNK_BYTES = 256 * 1024;
 constexpr size_t LOCAL_PATH_LIMIT = 255;
 
 struct DownloadEndpoint {

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# make bench: the setup's download and extraction measured side by side with
+# curl and gcab on the same work, in one run on this machine. One line per
+# figure. A benchmark, not a test: make test does not run it.
+set -euo pipefail
+source "$(dirname "$0")/env.sh"
+
+BENCH_DIR="$BUILD_DIR/bench"
+SERVE_ARGS=(--root "$BENCH_DIR/served" --state "$BENCH_DIR/server-state")
+BENCH_EXE="$BUILD_DIR/testbed/bench/corvanta_bench.exe"
+SIZE=$((256 * 1024 * 1024))
+
+cleanup() {
+    "$TESTBED_DIR/download_server/serve.sh" stop "${SERVE_ARGS[@]}" >/dev/null 2>&1 || true
+    "$TESTBED_DIR/machine.sh" stop || true
+}
+trap cleanup EXIT INT TERM
+
+now() { date +%s.%N; }
+calc() { python3 -c "print(f'{$1:.$2f}')"; }
+windows_path() { local p="Z:$1"; echo "${p//\//\\}"; }
+
+mkdir -p "$BENCH_DIR/served" "$BENCH_DIR/server-state" "$BENCH_DIR/cab-source"
+# The package: 256 MiB of random bytes. The cabinet: 256 MiB of text-like
+# data in eight files, so both sides really decompress.
+[ -f "$BENCH_DIR/served/bench-package.bin" ] ||
+    head -c "$SIZE" /dev/urandom >"$BENCH_DIR/served/bench-package.bin"
+if [ ! -f "$BENCH_DIR/served/bench.cab" ]; then
+    for i in $(seq 1 8); do
+        # base64 ends on a broken pipe once head has its share.
+        (set +o pipefail; head -c $((SIZE / 8 * 3 / 4)) /dev/urandom | base64 -w 76 | head -c $((SIZE / 8)) \
+            >"$BENCH_DIR/cab-source/part$i.dat")
+    done
+    (cd "$BENCH_DIR/cab-source" && gcab -c -z "$BENCH_DIR/served/bench.cab" part*.dat)
+fi
+
+"$TESTBED_DIR/machine.sh" create
+"$TESTBED_DIR/machine.sh" start
+"$TESTBED_DIR/download_server/serve.sh" start "${SERVE_ARGS[@]}" --watch $$ >/dev/null
+eval "$("$TESTBED_DIR/download_server/serve.sh" env "${SERVE_ARGS[@]}")"
+port=${CORVANTA_DOWNLOAD_SERVER##*:}
+DRIVE_C="$WINEPREFIX/drive_c"
+rm -rf "$DRIVE_C/bench" && mkdir -p "$DRIVE_C/bench/setup" "$DRIVE_C/bench/curl" "$DRIVE_C/bench/extract"
+
+# Download: the setup's fetcher against curl, both writing to the machine's C: drive.
+start=$(now)
+curl -s --cacert "$MACHINE_DIR/certs/test-root-ca.pem" -o "$DRIVE_C/bench/curl/bench-package.bin" \
+    "https://localhost:$port/downloads/bench-package.bin"
+curl_seconds=$(calc "$(now) - $start" 3)
+wine "$BENCH_EXE" download bench-package.bin 'C:\bench\setup' >"$BENCH_DIR/download.txt" 2>"$BENCH_DIR/download.err"
+setup_seconds=$(tr -d '\r' <"$BENCH_DIR/download.txt" | sed -n 's/^download_seconds=//p')
+peak=$(tr -d '\r' <"$BENCH_DIR/download.txt" | sed -n 's/^peak_working_set_bytes=//p')
+cmp -s "$DRIVE_C/bench/setup/bench-package.bin" "$BENCH_DIR/served/bench-package.bin" ||
+    { echo "bench: the setup's download differs from the package" >&2; exit 1; }
+
+# Extraction: the setup's cabinet code against gcab -x of the same cabinet.
+rm -rf "$BENCH_DIR/gcab-out" && mkdir -p "$BENCH_DIR/gcab-out"
+start=$(now)
+(cd "$BENCH_DIR/gcab-out" && gcab -x "$BENCH_DIR/served/bench.cab")
+gcab_seconds=$(calc "$(now) - $start" 3)
+wine "$BENCH_EXE" extract "$(windows_path "$BENCH_DIR/served")" bench.cab 'C:\bench\extract' >"$BENCH_DIR/extract.txt" 2>&1
+extract_seconds=$(tr -d '\r' <"$BENCH_DIR/extract.txt" | sed -n 's/^extract_seconds=//p')
+cmp -s "$DRIVE_C/bench/extract/part1.dat" "$BENCH_DIR/cab-source/part1.dat" ||
+    { echo "bench: the setup's extraction differs from the cabinet's contents" >&2; exit 1; }
+
+# Start-up: process start to the setup dialog shown.
+wine "$BENCH_EXE" startup "$(windows_path "$BUILD_DIR/CorvantaSetup.exe")" >"$BENCH_DIR/startup.txt" 2>&1
+startup_seconds=$(tr -d '\r' <"$BENCH_DIR/startup.txt" | sed -n 's/^startup_seconds=//p')
+rm -rf "$DRIVE_C/bench"
+
+mib=$((SIZE / 1024 / 1024))
+echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/{print $2}') GiB, $(uname -sr), $(wine --version)"
+echo "download setup: $(calc "$mib / $setup_seconds" 1) MiB/s ($setup_seconds s for $mib MiB)"
+echo "download curl: $(calc "$mib / $curl_seconds" 1) MiB/s ($curl_seconds s)"
+echo "download ratio setup/curl: $(calc "$curl_seconds / $setup_seconds" 2) (goal at least 0.9)"
+echo "extraction setup: $extract_seconds s; gcab -x: $gcab_seconds s"
+echo "extraction ratio setup/gcab: $(calc "$gcab_seconds / $extract_seconds" 2) (goal at least 0.8)"
+echo "peak working set during the download: $(calc "$peak / 1048576" 1) MiB (goal at most 64)"
+echo "process start to dialog shown: $(calc "$startup_seconds * 1000" 0) ms"
