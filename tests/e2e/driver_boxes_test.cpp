@@ -105,6 +105,7 @@ TEST(CommandLines, ArgumentsAreQuotedAsTheRuntimeSplitsThem) {
     for (const auto& [argument, quoted] : cases) EXPECT_EQ(uidriver::QuoteArgument(argument), quoted) << argument;
     EXPECT_EQ(uidriver::BuildCommandLine("C:\\x y\\p.exe", {"/repair", "a b"}), "\"C:\\x y\\p.exe\" /repair \"a b\"");
     EXPECT_EQ(uidriver::BuildCommandLine("p.exe", {}), "\"p.exe\"");
+    EXPECT_EQ(uidriver::JoinArguments({"", "x"}), "\"\" x");
 }
 
 TEST(Paths, TheLinuxSideIsDriveZ) {

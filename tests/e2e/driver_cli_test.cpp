@@ -126,8 +126,7 @@ public:
         uidriver::StartRequest request;
         request.folder = folder_.Path();
         request.program = DriverProgram();
-        const std::string line = uidriver::BuildCommandLine(request.program, words);
-        request.commandTail = line.substr(request.program.size() + 3);
+        request.commandTail = uidriver::JoinArguments(words);
         request.outputFile = folder_ / ("driver-" + std::to_string(++calls_) + ".txt");
         request.group = &group_;
         uidriver::StartedProcess driver = uidriver::StartProgram(request);

@@ -89,11 +89,11 @@ TEST_F(ControlTest, StaticTextsAreReadWhileTheDialogIsBusy) {
     uidriver::PostOrThrow(Item(IDC_BUSY), BM_CLICK, 0, 0, "click");
     ASSERT_TRUE(uidriver::WaitUntil(2000, [&] { return uidriver::ControlText(Item(IDC_STATUS)) == "sleeping"; }));
     // The thread sleeps: a wait for it gives up, a read of a static does not need it.
-    EXPECT_FALSE(uidriver::Settle(dialog, 1, 200));
+    EXPECT_FALSE(uidriver::Settle(dialog, 200));
     const ULONGLONG before = ::GetTickCount64();
     EXPECT_EQ(uidriver::ControlText(Item(IDC_STATUS)), "sleeping");
     EXPECT_LT(::GetTickCount64() - before, 500u);
-    EXPECT_TRUE(uidriver::Settle(dialog, 1, BUSY_MS * 2));
+    EXPECT_TRUE(uidriver::Settle(dialog, BUSY_MS * 2));
     EXPECT_EQ(uidriver::ControlText(Item(IDC_STATUS)), "awake");
 }
 

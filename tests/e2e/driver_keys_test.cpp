@@ -65,6 +65,7 @@ TEST_F(KeyPressTest, TabGoesToTheNamedFieldWhichMovesTheFocusOn) {
     EXPECT_TRUE(Logged(log, "101 up 09 C00F0001 S0 A0")) << Joined(log);
     // Read at once: the press returned only after the field had moved the focus.
     EXPECT_EQ(uidriver::FocusedControlId(dialog), IDC_CHOICE);
+    EXPECT_EQ(Answer(), "answer: none");
 }
 
 TEST_F(KeyPressTest, ShiftTabHoldsShiftWhileTheFieldHandlesTab) {

@@ -88,6 +88,8 @@ const char* AnswerName(int answer) {
 unsigned exitCode = 0;
 
 INT_PTR CALLBACK TargetProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    // The driver's own messages must never reach a program.
+    if (message >= 0xC000 && message <= 0xFFFF) SetItemText(dialog, IDC_ANSWER, "answer: stray message");
     switch (message) {
         case WM_INITDIALOG:
             Init(dialog);
