@@ -33,15 +33,22 @@ void AddHandler(IAppHostElementCollection* handlers, const HandlerEntry& handler
 
 }  // namespace
 
+// A site-level setting that could not be made leaves the site unable to serve
+// the module: the run reports it, and goes on as before.
+int ServerSetup::SiteLevelFailure(const char* message) {
+    ++owner.failedSteps;
+    return owner.Log(LOG_SERVER, message);
+}
+
 int ServerSetup::ConfigureSiteLevel() {
     const std::wstring path = std::wstring(iis::APPHOST_PATH) + L"/" + win::ToWide(siteName);
     IAppHostWritableAdminManager* manager = iis.adminManager.Get();
 
     HRESULT hr = iis::GetSection(manager, L"system.webServer/handlers", path, iis.section);
-    if (hr == SECTION_LOCKED) return owner.Log(LOG_SERVER, "Please check whether ISAPI is installed");
-    if (hr != S_OK || !iis.section) return owner.Log(LOG_SERVER, "Could not get handlers section");
+    if (hr == SECTION_LOCKED) return SiteLevelFailure("Please check whether ISAPI is installed");
+    if (hr != S_OK || !iis.section) return SiteLevelFailure("Could not get handlers section");
     win::Bstr accessPolicy(L"accessPolicy");
-    if (!accessPolicy) return owner.Log(LOG_SERVER, "BSTR allocation failed");
+    if (!accessPolicy) return SiteLevelFailure("BSTR allocation failed");
     iis::SetProperty(iis.section.Get(), L"accessPolicy", win::Variant::Text(L"Read,Write,Script,Execute"));
     win::ComPtr<IAppHostElementCollection> handlers;
     iis::CollectionOf(iis.section.Get(), handlers);
@@ -55,14 +62,14 @@ int ServerSetup::ConfigureSiteLevel() {
                iis.handlerEntry);
 
     if (iis::GetSection(manager, L"system.webServer/defaultDocument", path, iis.section) != S_OK || !iis.section) {
-        return owner.Log(LOG_SERVER, "Could not get Default Files section");
+        return SiteLevelFailure("Could not get Default Files section");
     }
     iis::SetProperty(iis.section.Get(), L"enabled", win::Variant::Bool(true));
     win::ComPtr<IAppHostElement> files;
     win::ComPtr<IAppHostElementCollection> documents;
     iis::ChildElement(iis.section.Get(), L"files", files);
     if (iis::CollectionOf(files.Get(), documents) != S_OK || !documents) {
-        return owner.Log(LOG_SERVER, "Could not get default document collection");
+        return SiteLevelFailure("Could not get default document collection");
     }
     documents->Clear();
     if (SUCCEEDED(iis::CreateElement(documents.Get(), L"add", iis.defaultDocumentEntry))) {
@@ -72,16 +79,16 @@ int ServerSetup::ConfigureSiteLevel() {
 
     win::ComPtr<IAppHostElement> filtering, limits;
     if (iis::GetSection(manager, L"system.webServer/security/requestFiltering", path, filtering) != S_OK || !filtering) {
-        return owner.Log(LOG_SERVER, "Could not get requestFiltering section");
+        return SiteLevelFailure("Could not get requestFiltering section");
     }
     win::Bstr limitsName(L"requestLimits");
     if (filtering->GetElementByName(limitsName.Get(), limits.Put()) != S_OK || !limits) {
-        return owner.Log(LOG_SERVER, "Could not get requestLimits element");
+        return SiteLevelFailure("Could not get requestLimits element");
     }
     win::Bstr lengthName(L"maxAllowedContentLength");
     win::ComPtr<IAppHostProperty> length;
     if (limits->GetPropertyByName(lengthName.Get(), length.Put()) != S_OK || !length) {
-        return owner.Log(LOG_SERVER, "Could not get maxAllowedContentLength property");
+        return SiteLevelFailure("Could not get maxAllowedContentLength property");
     }
     length->put_Value(win::Variant::UInt32(REQUEST_LIMIT_BYTES).Get());
     return 1;

@@ -90,13 +90,14 @@ Transfer PackageFetch::ReceiveBody(HINTERNET request, const std::string& partial
 }
 
 Transfer PackageFetch::Attempt(HINTERNET request, const std::string& localPath) {
-    const BOOL sent = ::WinHttpSendRequest(request, ACCEPT_HEADER, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0,
-                                           0, 0);
-    if (!sent && plan_.reportSendFailure) ReportConnectFailure(context_, "Server", context_.downloadHost);
     // The earlier copy goes first: the local name only ever holds a complete file.
     ::DeleteFileA(localPath.c_str());
+    const BOOL sent = ::WinHttpSendRequest(request, ACCEPT_HEADER, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0,
+                                           0, 0);
+    const DWORD sendError = sent ? 0 : ::GetLastError();
+    if (!sent && plan_.reportSendFailure) ReportConnectFailure(context_, "Server", context_.downloadHost);
     if (!sent || !::WinHttpReceiveResponse(request, nullptr)) {
-        const DWORD code = ::GetLastError();
+        const DWORD code = sent ? ::GetLastError() : sendError;
         ReportConnectFailure(context_, "Server", context_.downloadHost);
         Fail(WinHttpErrorText(code) + " (" + std::to_string(code) + ")");
         return Transfer::Failed;
@@ -214,6 +215,20 @@ int ReportConnectFailure(SetupContext& context, std::string_view what, std::stri
 }
 
 std::string WinHttpErrorText(DWORD code) {
+    // The texts of the errors a download meets; the system may have none.
+    switch (code) {
+        case ERROR_WINHTTP_TIMEOUT: return "the operation timed out";
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "the server name could not be resolved";
+        case ERROR_WINHTTP_CANNOT_CONNECT: return "the connection to the server could not be made";
+        case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection with the server was ended";
+        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the server's answer could not be understood";
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "a secure channel could not be set up with the server";
+        case ERROR_WINHTTP_SECURE_FAILURE: return "the server's certificate was not accepted";
+        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: return "the server's certificate has expired or is not yet valid";
+        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "the server's certificate is for another name";
+        case ERROR_WINHTTP_SECURE_INVALID_CA: return "the server's certificate comes from an authority this machine does not trust";
+        default: break;
+    }
     char* buffer = nullptr;
     DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
                                         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -89,6 +89,7 @@ public:
     bool LookForInfoServer();
 
 private:
+    int SiteLevelFailure(const char* message);
     bool HandOn(const std::string& fileName, int placement, unsigned bits);
     void StoreDownloadStatus(unsigned bits);
 };
