@@ -46,6 +46,15 @@ bool KeyOpens(const char* path) {
 
 }  // namespace
 
+std::wstring EscapeWql(std::wstring_view text) {
+    std::wstring escaped;
+    for (wchar_t c : text) {
+        if (c == L'\'' || c == L'\\') escaped += L'\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
 std::wstring InstanceNameOf(std::wstring_view serviceName) {
     const size_t dollar = serviceName.find(L'$');
     return std::wstring(dollar == std::wstring_view::npos ? serviceName : serviceName.substr(dollar + 1));
@@ -84,9 +93,9 @@ win::ComPtr<IWbemServices> SqlSetup::ConnectSqlWmi() {
 std::wstring SqlSetup::QuerySqlServiceProperty(std::wstring_view serviceName, std::wstring_view propertyName,
                                                IWbemServices* services) {
     std::wstring query = L"select * from SqlServiceAdvancedProperty where SQLServiceType = 1 and PropertyName = '";
-    query += propertyName;
+    query += EscapeWql(propertyName);
     query += L"' and ServiceName = '";
-    query += serviceName;
+    query += EscapeWql(serviceName);
     query += L"'";
     std::wstring value;
     win::ComPtr<IEnumWbemClassObject> results = RunQuery(services, query);

@@ -76,11 +76,25 @@ std::vector<DriveSpace> ReadDriveSpaces() {
 
 std::string QuoteSqlPassword(const std::string& password) {
     if (password.find_first_of(" \"") == std::string::npos) return password;
+    // Backslashes just before a quote are doubled, so the installer's command
+    // line parser gives back exactly the typed text.
     std::string quoted = "\"";
+    size_t backslashes = 0;
     for (char c : password) {
-        quoted += c;
-        if (c == '"') quoted += '"';
+        if (c == '\\') {
+            ++backslashes;
+            quoted += c;
+            continue;
+        }
+        if (c == '"') {
+            quoted.append(backslashes, '\\');
+            quoted += "\"\"";
+        } else {
+            quoted += c;
+        }
+        backslashes = 0;
     }
+    quoted.append(backslashes, '\\');
     return quoted + "\"";
 }
 

@@ -22,7 +22,7 @@ std::optional<unsigned long long> ContentLength(HINTERNET request) {
     unsigned long long length = 0;
     bool digits = false;
     for (const wchar_t* p = text; *p; ++p) {
-        if (*p < L'0' || *p > L'9') return std::nullopt;
+        if (*p < L'0' || *p > L'9' || p - text >= 19) return std::nullopt;  // no overflow
         length = length * 10 + static_cast<unsigned>(*p - L'0');
         digits = true;
     }

@@ -81,6 +81,7 @@ TEST(SqlDetectionText, ReadsInstanceNamesAndMajorVersions) {
     EXPECT_EQ(VersionBit(11), 0x1u);
     EXPECT_EQ(VersionBit(16), 0x20u);
     EXPECT_EQ(VersionBit(17), 0u);
+    EXPECT_EQ(EscapeWql(L"MSSQL$A'B\\C"), L"MSSQL$A\\'B\\\\C");
 }
 
 }  // namespace

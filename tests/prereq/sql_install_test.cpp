@@ -37,6 +37,10 @@ TEST(SqlCommandLine, IsExactlyWhatTheInstallerExpects) {
     EXPECT_NE(BuildSqlCommandLine(input, false).find("/SAPWD=\"Pass word\"\"1\"  /ACTION=install /INSTANCENAME=SQL19Express"),
               std::string::npos);
     EXPECT_NE(BuildSqlCommandLine(input, true).find("/SAPWD=********  "), std::string::npos);
+    EXPECT_EQ(QuoteSqlPassword("Ab1$cd"), "Ab1$cd");
+    EXPECT_EQ(QuoteSqlPassword("a b\\"), "\"a b\\\\\"");
+    EXPECT_EQ(QuoteSqlPassword("a\\\"b"), "\"a\\\\\"\"b\"");
+    EXPECT_EQ(QuoteSqlPassword("a\\b c"), "\"a\\b c\"");
     EXPECT_EQ(BuildSqlCommandLine(input, true).find("word"), std::string::npos);
 }
 
@@ -52,7 +56,7 @@ protected:
                     (context.serverDirectory + "Update\\SQLEXPR_x64_ENU.exe").c_str(), FALSE);
         SetRegistryDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\CorvantaTestbed\\Installers\\SQLEXPR_x64_ENU.exe",
                          "OutputPauseMs", 20);
-        context.sqlPassword = "My Pa\"ss1$";
+        context.sqlPassword = "My Pa\"ss1$\\";
     }
     void TearDown() override { ClearInstallerScenarios(); }
     RegistryCleanup instances{HKEY_LOCAL_MACHINE, {"SOFTWARE\\CorvantaTestbed\\SqlWmi"}};
@@ -63,7 +67,7 @@ TEST_F(SqlInstallation, RunsUnattendedWithTheQuotedPasswordAndLogsItsOutputInChu
     const auto runs = InstallerRuns("SQLEXPR_x64_ENU.exe");
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0][2], context.serverDirectory + "Update");
-    EXPECT_NE(std::find(runs[0].begin(), runs[0].end(), "SAPWD=My Pa\"ss1$"), runs[0].end());
+    EXPECT_NE(std::find(runs[0].begin(), runs[0].end(), "SAPWD=My Pa\"ss1$\\"), runs[0].end());
     const std::string log = LogText();
     EXPECT_EQ(log.find("My Pa"), std::string::npos) << "the password never reaches the log";
     EXPECT_EQ(log.rfind("Server Setup:\"" + context.serverDirectory + "Update\\SQLEXPR_x64_ENU.exe\"  /QS ", 0), 0u);
