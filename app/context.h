@@ -95,6 +95,8 @@ public:
     std::string LogFilePath() const;
     // Sets the status line without logging.
     void SetStatus(std::string_view text);
+    // Paints the dialog's pending changes at once, during a run.
+    void RepaintNow();
 
     // The information box of the front end; 0 once the user closed it.
     int ShowMessage(const std::string& text);

@@ -15,6 +15,7 @@ void ShowProgress(SetupContext& context) {
     if (!context.dialog) return;
     ::SendDlgItemMessageA(context.dialog, PROGRESS_BAR_ID, PBM_SETPOS,
                           ProgressPercent(context.progress.done, context.progress.total), 0);
+    context.RepaintNow();
 }
 
 void AdvanceProgress(SetupContext& context, double weight) {

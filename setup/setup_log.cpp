@@ -41,7 +41,17 @@ std::string CreateProcessFailureText(unsigned long code, std::string_view system
 std::string SetupContext::LogFilePath() const { return LogFilePathIn(startDirectory); }
 
 void SetupContext::SetStatus(std::string_view text) {
-    if (dialog) ::SetDlgItemTextA(dialog, STATUS_LINE_ID, std::string(text).c_str());
+    if (!dialog) return;
+    ::SetDlgItemTextA(dialog, STATUS_LINE_ID, std::string(text).c_str());
+    RepaintNow();
+}
+
+void SetupContext::RepaintNow() {
+    // The run blocks the dialog's thread: what a step changed is painted and
+    // shown now. Only paint messages are handled here, never input.
+    ::UpdateWindow(dialog);
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageA(&message);
 }
 
 int SetupContext::Log(LogCategory category, std::string_view message, std::optional<std::string_view> detail1,
