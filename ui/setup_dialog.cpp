@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 #include "setup/setup_log.h"
 #include "ui/field_navigation.h"
+#include "ui/folder_picker.h"
 #include "ui/ok_sequence.h"
 
 namespace {
@@ -70,6 +71,9 @@ INT_PTR OnCommand(SetupContext& context, HWND dialog, int id) {
             return TRUE;
         case IDC_DARK_MODE:
             ToggleColourScheme(context);
+            return TRUE;
+        case IDC_SEARCH:
+            SearchForInstallation(context);
             return TRUE;
         case IDC_PROXY_BUTTON:
             ShowControl(context, IDC_PROXY_LABEL, true);

@@ -177,14 +177,20 @@ TEST(InstallFolderSearch, TriesTheSystemFoldersThenFixedCandidatesThenFixedDrive
     EXPECT_EQ(FolderOfFile("TCorvanta10.dll"), "TCorvanta10.dll");
 }
 
-TEST(InstallFolderSearch, FindsTheMarkerOnTheDDrive) {
-    ASSERT_FALSE(FindInstallFolder().has_value());
+TEST_F(SetupDialog, TheSearchButtonFillsTheServerDirectoryWithAFoundInstallation) {
+    OpenDialog(IDD_SETUP, MODE_MODIFY);
+    ::SendMessageA(context.dialog, WM_COMMAND, IDC_SEARCH, 0);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0].text, "No existing Corvanta installation was found");
     ::CreateDirectoryA("D:\\Corvanta10", nullptr);
     ASSERT_TRUE(WriteFileText("D:\\Corvanta10\\TCorvanta10.dll", "module"));
+    ::SendMessageA(context.dialog, WM_COMMAND, IDC_SEARCH, 0);
     const auto found = FindInstallFolder();
     RemoveTree("D:\\Corvanta10");
+    EXPECT_EQ(ControlText(IDC_SERVER_DIRECTORY), "D:\\Corvanta10");
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(*found, "D:\\Corvanta10");
+    EXPECT_EQ(host.boxes.size(), 1u);
 }
 
 }  // namespace
