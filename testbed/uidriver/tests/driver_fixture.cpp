@@ -1,4 +1,4 @@
-#include "tests/e2e/driver_fixture.h"
+#include "testbed/uidriver/tests/driver_fixture.h"
 
 #include <sstream>
 

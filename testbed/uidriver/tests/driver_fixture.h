@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/driver_target.h"
+#include "testbed/uidriver/tests/driver_target.h"
 #include "tests/e2e/harness.h"
 
 // The target ends with this code on Cancel: all 32 bits must arrive.

@@ -7,7 +7,7 @@
 #include "testbed/uidriver/controls.h"
 #include "testbed/uidriver/driver_error.h"
 #include "testbed/uidriver/keys.h"
-#include "tests/e2e/driver_fixture.h"
+#include "testbed/uidriver/tests/driver_fixture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "testbed/uidriver/dialogs.h"
 #include "testbed/uidriver/driver_error.h"
 #include "testbed/uidriver/messaging.h"
-#include "tests/e2e/driver_fixture.h"
+#include "testbed/uidriver/tests/driver_fixture.h"
 
 namespace {
 

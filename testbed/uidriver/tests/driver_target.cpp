@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/e2e/driver_target.h"
+#include "testbed/uidriver/tests/driver_target.h"
 
 namespace {
 
