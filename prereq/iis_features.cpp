@@ -34,7 +34,7 @@ struct DismApi {
     bool Complete() const { return initialize && openSession && enableFeature && closeSession && shutdown; }
 };
 
-void CALLBACK DismProgress(UINT current, UINT total, PVOID userData) {
+void ShowDismProgress(UINT current, UINT total, PVOID userData) {
     ServerSetup* server = static_cast<ServerSetup*>(userData);
     if (!server) return;
     const int percent = IisProgressPercent(current, total);
@@ -44,6 +44,14 @@ void CALLBACK DismProgress(UINT current, UINT total, PVOID userData) {
     ::SetDlgItemTextA(dialog, STATUS_LINE_ID, IisProgressText(percent).c_str());
     ::InvalidateRect(dialog, nullptr, TRUE);
     if (RepaintAtOnce(percent)) ::UpdateWindow(dialog);
+}
+
+void CALLBACK DismProgress(UINT current, UINT total, PVOID userData) {
+    try {
+        ShowDismProgress(current, total, userData);
+    } catch (...) {
+        // nothing may unwind into the DISM library
+    }
 }
 
 std::string HexResult(HRESULT hr) { return "0x" + text::Hex8(static_cast<unsigned long>(hr)); }

@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "win/handles.h"
+#include "win/registry.h"
 #include "win/text.h"
 
 std::string ComposeDownloadStatus(unsigned counter, unsigned bits, const std::optional<std::string>& previous) {
@@ -19,23 +18,7 @@ std::string ComposeDownloadStatus(unsigned counter, unsigned bits, const std::op
 }
 
 std::optional<std::string> DownloadStatusStore::Read() const {
-    win::RegKey key;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, DOWNLOAD_STATUS_KEY, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExA(key.Get(), DOWNLOAD_STATUS_VALUE, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        type != REG_SZ) {
-        return std::nullopt;
-    }
-    std::string value(size, '\0');
-    if (::RegQueryValueExA(key.Get(), DOWNLOAD_STATUS_VALUE, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                           &size) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    value.resize(std::min<size_t>(size, value.size()));
-    while (!value.empty() && value.back() == '\0') value.pop_back();
-    return value;
+    return win::ReadRegistryString(HKEY_LOCAL_MACHINE, DOWNLOAD_STATUS_KEY, DOWNLOAD_STATUS_VALUE);
 }
 
 bool DownloadStatusStore::Store(const std::optional<std::string>& status) const {

@@ -9,7 +9,7 @@
 #include "setup/registration.h"
 #include "setup/run_sequence.h"
 #include "setup/server_setup.h"
-#include "win/handles.h"
+#include "win/registry.h"
 #include "win/text.h"
 
 namespace {
@@ -42,23 +42,7 @@ void RepairClient(SetupContext& context) {
 }  // namespace
 
 std::optional<std::string> ReadRegisteredText(bool localMachine, const char* key, const char* name) {
-    win::RegKey handle;
-    if (::RegOpenKeyExA(localMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key, 0, KEY_READ, handle.Put()) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    DWORD type = 0, size = 0;
-    if (::RegQueryValueExA(handle.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ) {
-        return std::nullopt;
-    }
-    std::string value(size, '\0');
-    if (::RegQueryValueExA(handle.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size) !=
-        ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    value.resize(size < value.size() ? size : value.size());
-    while (!value.empty() && value.back() == '\0') value.pop_back();
-    return value;
+    return win::ReadRegistryString(localMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key, name);
 }
 
 SetupFlags BitSizeFlags(const std::string& bitSize) {

@@ -148,7 +148,9 @@ int InitSetupDialog(SetupContext& context, HWND dialog) {
     return 0;
 }
 
-INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         ::SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         SetupContext* context = reinterpret_cast<SetupContext*>(lParam);
@@ -170,5 +172,15 @@ INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return reinterpret_cast<INT_PTR>(context->backgroundBrush.Get());
         default:
             return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return HandleDialogMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        return FALSE;  // nothing may unwind into the system's dialog code
     }
 }
