@@ -32,7 +32,7 @@ protected:
     std::map<std::string, std::vector<std::string>> Requested() {
         std::map<std::string, std::vector<std::string>> requested;
         for (const std::string& name : PACKAGES) {
-            const auto records = server.Requests(name);
+            const auto records = server.Requests(name);  // the run has ended: its lines are written
             for (size_t i = before[name]; i < records.size(); ++i) requested[name].push_back(records[i].status);
         }
         return requested;
@@ -115,6 +115,7 @@ TEST_F(Installation, ACabinetFailingTwiceIsFetchedAgainAndTheRunSucceeds) {
     setup.FillIn(choices);
     const Outcome outcome = setup.PressOk();
     EXPECT_EQ(outcome.exitCode, 0u);
+    WaitForRequests(server, "Corvanta10AppSetup.cab", before["Corvanta10AppSetup.cab"] + 3);
     EXPECT_EQ(Requested()["Corvanta10AppSetup.cab"], (std::vector<std::string>{"dropped", "dropped", "200"}));
     EXPECT_TRUE(e2e::FileExists("c:\\Corvanta10App\\Corvanta10App.exe"));
 }

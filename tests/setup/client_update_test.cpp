@@ -35,7 +35,7 @@ TEST_F(ClientUpdate, With32BitRuntimePresentFetchesOnlyTheCabinet) {
     context.setupFlags = SETUP_CLIENT | SETUP_BITS_32;
     EXPECT_EQ(context.client->UpdateClient(), 1);
     EXPECT_EQ(context.clientDirectory, startFolder / "Client App\\");
-    EXPECT_EQ(server.Requests("Corvanta10AppSetup32.cab").size(), before + 1);
+    EXPECT_EQ(WaitForRequests(server, "Corvanta10AppSetup32.cab", before + 1).size(), before + 1);
     EXPECT_TRUE(InstallerRuns("vcredist_x32.exe").empty());
     EXPECT_TRUE(FileExists(startFolder / "Client App\\Corvanta10App.exe"));
     EXPECT_TRUE(FileExists(startFolder / "Client App\\Update\\Corvanta10AppSetup32.cab"));

@@ -114,7 +114,7 @@ TEST_F(ServerUpdate, ABrokenPackageFailsFiveTimesAndTheUpdateGoesOn) {
     context.setupFlags = SETUP_SERVER | SETUP_BITS_64 | SETUP_INFO_SERVER_PORT;
     context.port = 1465;
     EXPECT_EQ(context.server->UpdateServer(), 1);
-    EXPECT_EQ(server.Requests("CorvantaISSetup.msi").size() % 5, 0u);
+    EXPECT_EQ(WaitForRequests(server, "CorvantaISSetup.msi", 5).size() % 5, 0u);
     EXPECT_NE(Log().find("Server Setup:msiexec.exe /i " + (startFolder / "Server Dir\\Update\\CorvantaISSetup.msi") + "\r\n"),
               std::string::npos);
     EXPECT_NE(Log().find("Server Setup:CorvantaISSetup.msi exited with code 1603\r\n"), std::string::npos);

@@ -20,6 +20,16 @@ std::string Environment(const char* name) {
 
 }  // namespace
 
+std::vector<testbed::RequestRecord> WaitForRequests(const testbed::DownloadServerState& server,
+                                                    const std::string& name, size_t atLeast) {
+    const ULONGLONG deadline = ::GetTickCount64() + 3000;
+    for (;;) {
+        auto records = server.Requests(name);
+        if (records.size() >= atLeast || ::GetTickCount64() >= deadline) return records;
+        ::Sleep(20);
+    }
+}
+
 std::string PackagePath(const std::string& name) { return Environment("CORVANTA_TESTBED_PACKAGES") + "\\" + name; }
 
 ServedFile::ServedFile(const testbed::DownloadServerState& server, std::string name, const std::string& sourcePath)

@@ -6,6 +6,12 @@
 
 #include "server_state.h"
 
+// The server writes a request's log line once its answer has gone out, which
+// may be just after the client has it: waits until at least that many lines
+// for the file are there (or three seconds have passed).
+std::vector<testbed::RequestRecord> WaitForRequests(const testbed::DownloadServerState& server,
+                                                    const std::string& name, size_t atLeast);
+
 // The package set as built, e.g. PackagePath("faults\\corrupt-data.cab").
 std::string PackagePath(const std::string& name);
 
