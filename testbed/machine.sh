@@ -42,8 +42,20 @@ create() {
     wine_quiet reg add 'HKCU\Software\Wine\DllOverrides' /v mshtml /d "" /f
     ln -sfn "$D_DRIVE_DIR" "$WINEPREFIX/dosdevices/d:"
     wineserver -w
+    own_profile_folders
     echo "$MACHINE_VERSION" >"$READY_MARK"
     log "prefix created"
+}
+
+# Wine links the profile's Desktop, Documents and the like to the Linux home;
+# in the test machine they are folders of the prefix, so nothing a test or the
+# setup writes there (shortcuts, for one) lands in the real home.
+own_profile_folders() {
+    local link
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+        [ -L "$link" ] || continue
+        rm -f "$link" && mkdir -p "$link"
+    done
 }
 
 # Every piece of the test machine that must be installed into the prefix
@@ -69,6 +81,7 @@ start() {
     wineserver -p >>"$MACHINE_DIR/wine.log" 2>&1 || true
     # Starts the machine's services once, with their output going to the log.
     wine_quiet cmd /c exit
+    own_profile_folders
     install_pieces
 }
 

@@ -2,6 +2,8 @@
 // what they leave in folders, registry, IIS, DISM and the server's records.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include "resources/resource.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
@@ -80,6 +82,12 @@ TEST_P(ClientInstallation, LeavesTheClientItsRegistrationAndNothingElse) {
     EXPECT_EQ(Entry("CorvantaClient", "ModifyPath"),
               "\"C:\\Program Files\\TovinSoft\\CorvantaAI\\CorvantaSetup.exe\" /modify /type=client");
     EXPECT_TRUE(e2e::FileExists("C:\\Program Files\\TovinSoft\\CorvantaAI\\CorvantaSetup.exe"));
+    char desktop[MAX_PATH] = {};
+    ::SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop);
+    const std::string shortcut = std::string(desktop) + (c.bitSize == std::string("AI Client")
+                                                             ? "\\TovinSoft CorvantaAI.lnk"
+                                                             : "\\TovinSoft Corvanta v10.1.lnk");
+    EXPECT_EQ(e2e::FileExists(shortcut), c.bitSize != std::string("32 Bit")) << shortcut;
     std::map<std::string, std::vector<std::string>> expected;
     if (!c.runtimePresent) expected[c.installer] = {"200"};
     expected[c.bitSize == std::string("32 Bit") ? "Corvanta10AppSetup32.cab"
