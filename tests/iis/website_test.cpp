@@ -1,6 +1,7 @@
 // The web site installation against the machine's IIS administration stand-in.
 #include <gtest/gtest.h>
 
+#include "iis/config_access.h"
 #include "iis/module_check.h"
 #include "iis/website.h"
 #include "setup/server_setup.h"
@@ -133,6 +134,7 @@ TEST_F(Website, AFailedCommitIsAFailedStep) {
     SetRegistryDword(HKEY_LOCAL_MACHINE, "SOFTWARE\\CorvantaTestbed\\Iis", "CommitFailureOn", 2);
     Install(8080);
     EXPECT_TRUE(Logged("Server Setup:Could not commit the site settings of TCorvanta108080;0x80070005"));
+    EXPECT_EQ(context.server->siteId, 1) << "the first site of an empty configuration";
     EXPECT_EQ(LogText().find("Successfully Created"), std::string::npos);
     EXPECT_EQ(context.progress.done, 0);
 }
@@ -144,6 +146,8 @@ TEST(WebsiteText, NamesBindingsAndMessagesByPort) {
     EXPECT_EQ(BindingPort("*:80:"), 80);
     EXPECT_EQ(BindingPort("10.0.0.1:80:"), 0);  // explicit addresses are read from their third character
     EXPECT_EQ(BindingPort("*:"), 0);
+    EXPECT_EQ(iis::ParseId(L" 7"), 7);
+    EXPECT_EQ(iis::ParseId(L"abc"), 0) << "a site id that is not a number counts 0";
     const std::string message = ConflictMessage(80, std::string(400, 'n'));
     EXPECT_EQ(message.size(), 255u);
     EXPECT_EQ(message.substr(message.size() - 25), "Do you want to continue? ");
