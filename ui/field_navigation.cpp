@@ -21,15 +21,6 @@ std::string ClassName(HWND window) {
 
 bool IsComboBox(HWND window) { return window && text::EqualsNoCase(ClassName(window), "ComboBox"); }
 
-std::string WindowText(HWND window) {
-    const int length = ::GetWindowTextLengthA(window);
-    if (length <= 0) return {};
-    std::string value(static_cast<size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(window, value.data(), length + 1);
-    value.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-    return value;
-}
-
 std::optional<std::string> ListItemText(HWND window, UINT lengthMessage, UINT textMessage, LRESULT index) {
     const LRESULT length = ::SendMessageA(window, lengthMessage, index, 0);
     if (length < 0) return std::nullopt;
@@ -44,7 +35,7 @@ std::optional<std::string> ListItemText(HWND window, UINT lengthMessage, UINT te
 // control's own text; empty when the control is missing.
 std::string FieldText(HWND dialog, UINT_PTR controlId) {
     HWND control = ::GetDlgItem(dialog, static_cast<int>(controlId));
-    return control ? WindowText(control) : std::string();
+    return control ? win::WindowText(control) : std::string();
 }
 
 bool OnKeyUp(SetupContext& context, HWND window, WPARAM key, UINT_PTR controlId) {
@@ -148,12 +139,12 @@ std::optional<std::string> ReadControlText(HWND control) {
         COMBOBOXINFO info = {};
         info.cbSize = sizeof info;
         HWND edit = ::GetComboBoxInfo(combo, &info) && info.hwndItem ? info.hwndItem : combo;
-        return WindowText(edit);
+        return win::WindowText(edit);
     }
     if (text::EqualsNoCase(cls, "ListBox")) {
         const LRESULT selection = ::SendMessageA(control, LB_GETCURSEL, 0, 0);
         if (selection == LB_ERR) return std::string();
         return ListItemText(control, LB_GETTEXTLEN, LB_GETTEXT, selection);
     }
-    return WindowText(control);
+    return win::WindowText(control);
 }

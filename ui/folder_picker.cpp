@@ -28,20 +28,12 @@ std::string SearchPathFor(const char* name) {
     return path;
 }
 
-std::string ControlText(HWND control) {
-    const int length = ::GetWindowTextLengthA(control);
-    if (length <= 0) return {};
-    std::string value(static_cast<size_t>(length) + 1, '\0');
-    value.resize(static_cast<size_t>(::GetWindowTextA(control, value.data(), length + 1)));
-    return value;
-}
-
+// A drop-down list gets the folder as its one item; an edit box or an
+// editable combo box (the directory boxes) gets it as its text.
 void WriteBack(HWND control, const std::string& folder) {
     char cls[16] = {};
     ::GetClassNameA(control, cls, sizeof cls);
-    if (!text::EqualsNoCase(cls, "ComboBox")) {
-        ::SetWindowTextA(control, folder.c_str());
-    } else if ((::GetWindowLongA(control, GWL_STYLE) & 3) == CBS_DROPDOWNLIST) {
+    if (text::EqualsNoCase(cls, "ComboBox") && (::GetWindowLongA(control, GWL_STYLE) & 3) == CBS_DROPDOWNLIST) {
         ::SendMessageA(control, CB_RESETCONTENT, 0, 0);
         ::SendMessageA(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(folder.c_str()));
         ::SendMessageA(control, CB_SETCURSEL, 0, 0);
@@ -131,7 +123,7 @@ std::optional<std::string> PickFolder(HWND owner, const std::string& initialFold
 
 void BrowseForField(SetupContext& context, int controlId) {
     HWND control = ::GetDlgItem(context.dialog, controlId);
-    std::string current = control ? ControlText(control) : std::string();
+    std::string current = control ? win::WindowText(control) : std::string();
     if (current.empty()) current = FindInstallFolder().value_or("");
     const auto chosen = PickFolder(context.dialog, current);
     if (!chosen) return;

@@ -36,6 +36,15 @@ std::string SystemErrorText(DWORD code, bool keepLineEnd) {
     return out;
 }
 
+std::string WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthA(window);
+    if (length <= 0) return {};
+    std::string value(static_cast<size_t>(length) + 1, '\0');
+    const int copied = ::GetWindowTextA(window, value.data(), length + 1);
+    value.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return value;
+}
+
 }  // namespace win
 
 namespace text {

@@ -15,6 +15,9 @@ std::string ToAnsi(std::wstring_view text, UINT codePage = CP_ACP);
 // has none. The message's own line end is removed unless asked for.
 std::string SystemErrorText(DWORD code, bool keepLineEnd = false);
 
+// A window's text, whatever its length; empty when it has none.
+std::string WindowText(HWND window);
+
 }  // namespace win
 
 namespace text {

@@ -49,11 +49,15 @@ LSTATUS SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
 
 }  // namespace
 
-void LockModule() noexcept { ::InterlockedIncrement(&g_moduleLocks); }
-void UnlockModule() noexcept { ::InterlockedDecrement(&g_moduleLocks); }
-bool ModuleInUse() noexcept { return ::InterlockedCompareExchange(&g_moduleLocks, 0, 0) != 0; }
-
 }  // namespace iisadmin
+
+namespace testbed::com {
+
+void LockModule() noexcept { ::InterlockedIncrement(&iisadmin::g_moduleLocks); }
+void UnlockModule() noexcept { ::InterlockedDecrement(&iisadmin::g_moduleLocks); }
+bool ModuleInUse() noexcept { return ::InterlockedCompareExchange(&iisadmin::g_moduleLocks, 0, 0) != 0; }
+
+}  // namespace testbed::com
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {

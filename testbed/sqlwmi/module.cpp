@@ -40,17 +40,21 @@ public:
 
 private:
     ~LocatorFactory() = default;
-    friend class sqlwmi::RefCount;
+    friend class testbed::com::RefCount;
     RefCount refs_;
 };
 
 }  // namespace
 
-void LockModule() noexcept { ::InterlockedIncrement(&moduleLocks); }
-void UnlockModule() noexcept { ::InterlockedDecrement(&moduleLocks); }
-bool ModuleInUse() noexcept { return ::InterlockedCompareExchange(&moduleLocks, 0, 0) != 0; }
-
 }  // namespace sqlwmi
+
+namespace testbed::com {
+
+void LockModule() noexcept { ::InterlockedIncrement(&sqlwmi::moduleLocks); }
+void UnlockModule() noexcept { ::InterlockedDecrement(&sqlwmi::moduleLocks); }
+bool ModuleInUse() noexcept { return ::InterlockedCompareExchange(&sqlwmi::moduleLocks, 0, 0) != 0; }
+
+}  // namespace testbed::com
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
     if (!out) return E_POINTER;

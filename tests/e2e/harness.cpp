@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "testbed/uidriver/driver_error.h"
 
@@ -14,26 +12,6 @@ namespace e2e {
 namespace {
 
 std::atomic<unsigned> folderCounter{0};
-
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA entry;
-    HANDLE find = ::FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = entry.cFileName;
-            if (name == "." || name == "..") continue;
-            const std::string full = path + "\\" + name;
-            ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                ::DeleteFileA(full.c_str());
-            }
-        } while (::FindNextFileA(find, &entry));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryA(path.c_str());
-}
 
 }  // namespace
 
@@ -60,7 +38,7 @@ ScratchFolder::~ScratchFolder() {
         std::cerr << "kept for a look: " << path_ << "\n";
         return;
     }
-    RemoveTree(path_);
+    ::RemoveTree(path_);
 }
 
 std::string ScratchFolder::operator/(std::string_view name) const { return path_ + "\\" + std::string(name); }
@@ -122,16 +100,5 @@ bool ProgramRun::HasLog() const { return FileExists(LogPath()); }
 std::string ProgramRun::LogText() const { return ReadFileText(LogPath()); }
 std::string ProgramRun::Output() const { return ReadFileText(outputFile_); }
 
-std::string ReadFileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-bool FileExists(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 }  // namespace e2e

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/temp_folder.h"
 #include "testbed/uidriver/dialogs.h"
 #include "testbed/uidriver/processes.h"
 
@@ -77,7 +78,8 @@ private:
     uidriver::StartedProcess process_;
 };
 
-std::string ReadFileText(const std::string& path);
-bool FileExists(const std::string& path);
+// The test support's file helpers, under the names the scenarios use.
+using ::FileExists;
+using ::ReadFileText;
 
 }  // namespace e2e
