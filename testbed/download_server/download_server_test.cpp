@@ -53,6 +53,17 @@ protected:
         HttpsClient client(server.Server());
         return client.Get(name);
     }
+    // The log's lines for the file once there are `count` of them (the server
+    // writes a line just after its answer has gone out), or after 5 s what there is.
+    std::vector<testbed::RequestRecord> Logged(const std::string& name, size_t count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        auto records = server.Requests(name);
+        while (records.size() < count && std::chrono::steady_clock::now() < deadline) {
+            ::Sleep(20);
+            records = server.Requests(name);
+        }
+        return records;
+    }
 
     testbed::DownloadServerState server;
     std::string savedFaults;
@@ -198,6 +209,111 @@ TEST_F(DownloadServer, Body404ServesTheFullLengthStartingWithTheText404) {
     ASSERT_EQ(r.body.size(), content.size());
     EXPECT_EQ(r.body.substr(0, 3), "404");
     EXPECT_TRUE(r.body.substr(100) == content.substr(100));
+}
+
+TEST_F(DownloadServer, ARangeHeaderGets206WithThePartOrA416BeyondTheEnd) {
+    const std::string content = Pattern(100000);
+    const std::string name = Put(content);
+    HttpsClient client(server.Server());
+    const Response whole = client.Get(name);
+    ASSERT_EQ(whole.error, 0u) << whole.failedCall;
+    EXPECT_EQ(whole.status, 200u);
+    EXPECT_EQ(whole.contentRange, "");
+    ASSERT_GE(whole.etag.size(), 5u);
+    EXPECT_EQ(whole.etag.front(), '"');
+    EXPECT_EQ(whole.etag.back(), '"');
+    EXPECT_EQ(whole.lastModified.substr(whole.lastModified.size() - 4), " GMT") << whole.lastModified;
+
+    struct Case {
+        std::string range;
+        DWORD status;
+        std::string contentRange;
+        size_t first, count;
+    };
+    const Case cases[] = {
+        {"bytes=60000-", 206, "bytes 60000-99999/100000", 60000, 40000},
+        {"bytes=10-19", 206, "bytes 10-19/100000", 10, 10},
+        {"bytes=-1000", 206, "bytes 99000-99999/100000", 99000, 1000},
+        {"bytes=100000-", 416, "bytes */100000", 0, 0},
+    };
+    std::vector<std::string> statuses{"200"}, bytes{"100000"};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.range);
+        const Response r = client.Get(name, "Range: " + c.range);
+        ASSERT_EQ(r.error, 0u) << r.failedCall;
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.contentRange, c.contentRange);
+        EXPECT_EQ(r.contentLength, r.body.size());
+        if (c.status == 206) {
+            EXPECT_EQ(r.etag, whole.etag);
+            EXPECT_TRUE(r.body == content.substr(c.first, c.count)) << r.body.size() << " bytes differ";
+        }
+        statuses.push_back(std::to_string(c.status));
+        bytes.push_back(std::to_string(r.body.size()));
+    }
+    const auto log = Logged(name, statuses.size());
+    EXPECT_EQ(Statuses(log), statuses);
+    std::vector<std::string> sent;
+    for (const auto& line : log) sent.push_back(line.bytes);
+    EXPECT_EQ(sent, bytes);
+}
+
+TEST_F(DownloadServer, ARedirectIsFollowedToItsTargetOrGivenAsItIs) {
+    const std::string name = Put(Pattern(1000));
+    const std::string content = Pattern(30000);
+    const std::string target = Put(content, "-target");
+    Fault(name, R"({"fault": "redirect", "to": ")" + target + R"("})");
+    const Response r = Fetch(name);
+    ASSERT_EQ(r.error, 0u) << r.failedCall;
+    EXPECT_EQ(r.status, 200u);
+    EXPECT_TRUE(r.body == content) << r.body.size() << " bytes differ";
+    EXPECT_EQ(Statuses(Logged(name, 1)), std::vector<std::string>{"302"});
+    EXPECT_EQ(Statuses(Logged(target, 1)), std::vector<std::string>{"200"});
+
+    // Not followed, as the setup asks: the 302 itself and where it points.
+    HttpsClient client(server.Server());
+    client.SetFollowRedirects(false);
+    const Response moved = client.Get(name);
+    ASSERT_EQ(moved.error, 0u) << moved.failedCall;
+    EXPECT_EQ(moved.status, 302u);
+    EXPECT_EQ(moved.location, "/downloads/" + target);
+    EXPECT_EQ(moved.contentLength, moved.body.size());
+    EXPECT_EQ(Statuses(Logged(name, 2)), (std::vector<std::string>{"302", "302"}));
+    EXPECT_EQ(Logged(target, 2).size(), 1u);
+}
+
+// A body that stops coming is told by the receive time-out alone. Wine's
+// WinHttpReadData waits until the whole buffer is filled and, when the time-out
+// comes first, fails with WSAETIMEDOUT and keeps what it had read of it; Windows
+// gives what has come and fails with ERROR_WINHTTP_TIMEOUT. The server sees the
+// client go away once its handles are closed.
+TEST_F(DownloadServer, AStalledBodyEndsInAReceiveTimeout) {
+    constexpr DWORD kWineTimeout = 10060;  // WSAETIMEDOUT
+    constexpr size_t kBuffer = 64 * 1024;  // what HttpsClient reads at a time
+    const std::string content = Pattern(200000);
+    const std::string name = Put(content);
+    Fault(name, R"({"fault": "stall", "after": 70000, "seconds": 30})");
+    Response r;
+    const auto started = std::chrono::steady_clock::now();
+    {
+        HttpsClient client(server.Server());
+        client.SetReceiveTimeout(1500);
+        r = client.Get(name);
+    }
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(r.status, 200u);
+    EXPECT_EQ(r.contentLength, content.size());
+    EXPECT_TRUE(r.error == ERROR_WINHTTP_TIMEOUT || r.error == kWineTimeout) << r.error;
+    EXPECT_EQ(r.failedCall, "WinHttpReadData");
+    EXPECT_GE(r.body.size(), kBuffer);
+    EXPECT_LE(r.body.size(), 70000u);
+    EXPECT_TRUE(r.body == content.substr(0, r.body.size())) << r.body.size() << " bytes arrived";
+    EXPECT_GE(took, std::chrono::milliseconds(1400));
+    EXPECT_LT(took, std::chrono::seconds(10));
+    const auto log = Logged(name, 1);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].status, "aborted");
+    EXPECT_EQ(log[0].bytes, "70000");
 }
 
 TEST_F(DownloadServer, TheUntrustedServerFailsCertificateValidation) {

@@ -9,8 +9,8 @@ import sys
 import threading
 import time
 
-KINDS = ("404", "500", "truncate", "drop", "slow", "body404", "fail-then-serve")
-FAILURES = ("404", "500", "truncate", "drop", "slow", "body404")  # what fail-then-serve may fail with
+KINDS = ("404", "500", "truncate", "drop", "slow", "body404", "redirect", "stall", "fail-then-serve")
+FAILURES = KINDS[:-1]  # what fail-then-serve may fail with
 
 
 def warn(message):

@@ -42,7 +42,11 @@ HttpsClient::HttpsClient(const std::string& server) {
     if (!connection_) openError_ = ::GetLastError();
 }
 
-Response HttpsClient::Get(const std::string& name) {
+void HttpsClient::SetReceiveTimeout(int milliseconds) {
+    if (session_) ::WinHttpSetTimeouts(session_.Get(), 0, kConnectTimeout, kReceiveTimeout, milliseconds);
+}
+
+Response HttpsClient::Get(const std::string& name, const std::string& headers) {
     Response response;
     auto fail = [&response](const char* call) {
         response.error = ::GetLastError();
@@ -59,8 +63,14 @@ Response HttpsClient::Get(const std::string& name) {
                                                      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                      WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH));
     if (!request) return fail("WinHttpOpenRequest");
-    if (!::WinHttpSendRequest(request.Get(), L"Accept: */*", static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0,
-                              0))
+    if (!followRedirects_) {
+        DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        if (!::WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof(policy)))
+            return fail("WinHttpSetOption");
+    }
+    const std::wstring requestHeaders = win::ToWide("Accept: */*" + (headers.empty() ? "" : "\r\n" + headers));
+    if (!::WinHttpSendRequest(request.Get(), requestHeaders.c_str(), static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA,
+                              0, 0, 0))
         return fail("WinHttpSendRequest");
     if (!::WinHttpReceiveResponse(request.Get(), nullptr)) return fail("WinHttpReceiveResponse");
 
@@ -73,6 +83,10 @@ Response HttpsClient::Get(const std::string& name) {
     if (!length.empty() && length.find_first_not_of("0123456789") == std::string::npos)
         response.contentLength = std::stoull(length);
     response.contentType = QueryText(request.Get(), WINHTTP_QUERY_CONTENT_TYPE);
+    response.contentRange = QueryText(request.Get(), WINHTTP_QUERY_CONTENT_RANGE);
+    response.etag = QueryText(request.Get(), WINHTTP_QUERY_ETAG);
+    response.lastModified = QueryText(request.Get(), WINHTTP_QUERY_LAST_MODIFIED);
+    response.location = QueryText(request.Get(), WINHTTP_QUERY_LOCATION);
 
     std::vector<char> buffer(64 * 1024);
     for (;;) {

@@ -18,6 +18,10 @@ struct Response {
     DWORD status = 0;
     std::optional<unsigned long long> contentLength;
     std::string contentType;
+    std::string contentRange;  // e.g. "bytes 100-999/1000" (206) or "bytes */1000" (416)
+    std::string etag;          // as sent, quotes included
+    std::string lastModified;
+    std::string location;  // of a redirect that was not followed
     std::string body;  // what arrived, also when the connection was cut
 };
 
@@ -30,10 +34,17 @@ public:
 
     // The error of opening the session or connection, or 0.
     DWORD OpenError() const { return openError_; }
-    Response Get(const std::string& name);
+    // How long a request waits for the next data (60 s unless set); for requests opened after it.
+    void SetReceiveTimeout(int milliseconds);
+    // Whether WinHTTP follows redirects itself (it does unless told otherwise).
+    void SetFollowRedirects(bool follow) { followRedirects_ = follow; }
+    // headers: more request headers, "Name: value" lines separated by "\r\n",
+    // e.g. "Range: bytes=100-\r\nIf-Range: \"3e8-1\"".
+    Response Get(const std::string& name, const std::string& headers = "");
 
 private:
     DWORD openError_ = 0;
+    bool followRedirects_ = true;
     win::InternetHandle session_;
     win::InternetHandle connection_;
 };

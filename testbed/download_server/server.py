@@ -2,8 +2,9 @@
 """The test machine's download server: stands in for the vendor's HTTPS server.
 
 Serves GET /downloads/<name> from a folder over HTTPS (HTTP/1.1, keep-alive,
-Content-Length), injects the faults scripted in <state>/faults.json and writes
-one line per request to <state>/requests.log. Standard library only.
+Content-Length, ETag and single byte ranges), injects the faults scripted in
+<state>/faults.json and writes one line per request to <state>/requests.log.
+Standard library only.
 See README.md for options, faults and record formats.
 """
 import argparse
@@ -12,6 +13,7 @@ import http.server
 import itertools
 import json
 import os
+import select
 import signal
 import socket
 import ssl
@@ -20,13 +22,19 @@ import threading
 import time
 import urllib.parse
 
+import ranges
 from faults import FaultBook, number, warn
 
 PREFIX = "/downloads/"
 CHUNK = 64 * 1024
 PAGES = {
+    302: b"<html><head><title>302 Found</title></head>"
+         b"<body><h1>Found</h1><p>The file has moved.</p></body></html>\r\n",
     404: b"<html><head><title>404 Not Found</title></head>"
          b"<body><h1>Not Found</h1><p>The requested file was not found.</p></body></html>\r\n",
+    416: b"<html><head><title>416 Range Not Satisfiable</title></head>"
+         b"<body><h1>Range Not Satisfiable</h1><p>The range asked for is beyond the end of the file.</p></body>"
+         b"</html>\r\n",
     500: b"<html><head><title>500 Internal Server Error</title></head>"
          b"<body><h1>Internal Server Error</h1><p>The server could not answer the request.</p></body></html>\r\n",
 }
@@ -41,12 +49,13 @@ class Records:
         self.jsonl = os.path.join(state, "requests.jsonl")
         self.lock = threading.Lock()
 
-    def write(self, connection, method, path, status, sent, headers):
+    def write(self, connection, method, path, status, sent, headers, code, content_range):
         now = datetime.datetime.now(datetime.timezone.utc)
         stamp = now.strftime("%Y-%m-%dT%H:%M:%S.") + f"{now.microsecond // 1000:03d}Z"
         line = f"{stamp}\t{path}\t{status}\t{sent}\t{connection}\t{method}\n"
         detail = json.dumps({"time": stamp, "path": path, "status": str(status), "bytes": sent,
-                             "connection": connection, "method": method, "headers": headers})
+                             "connection": connection, "method": method, "headers": headers,
+                             "code": code, "range": content_range})
         with self.lock:
             # Opened for every line, so a test may empty or remove the files at any time.
             with open(self.log, "a", encoding="utf-8") as f:
@@ -60,13 +69,15 @@ class DownloadServer(http.server.ThreadingHTTPServer):
     allow_reuse_address = True
     request_queue_size = 64
 
-    def __init__(self, address, tls, root, faults, records, connections):
+    def __init__(self, address, tls, root, faults, records, connections, stopping, stalls):
         super().__init__(address, DownloadHandler)
         self.tls = tls
         self.root = root
         self.faults = faults
         self.records = records
         self.connections = connections
+        self.stopping = stopping  # set when the server is to end: stalled answers give up
+        self.stalls = stalls
 
     def handle_error(self, request, client_address):
         error = sys.exc_info()[1]
@@ -110,11 +121,16 @@ class DownloadHandler(http.server.BaseHTTPRequestHandler):
     def do_HEAD(self):
         self.answer(send_body=False)
 
+    def send_response(self, code, message=None):
+        self.code = code
+        super().send_response(code, message)
+
     def record(self, status, sent):
         self.server.records.write(self.connection_id, self.command, self.path, status, sent,
-                                  dict(self.headers.items()))
+                                  dict(self.headers.items()), self.code, self.content_range)
 
     def answer(self, send_body):
+        self.code, self.content_range, self.sent = 0, None, 0
         name = requested_name(self.path)
         fault = self.server.faults.decide(name) if name else None
         kind = fault["fault"] if fault else None
@@ -123,10 +139,13 @@ class DownloadHandler(http.server.BaseHTTPRequestHandler):
         if kind == "drop":
             self.drop()
             return
+        if kind == "redirect":
+            self.send_redirect(name, fault, send_body)
+            return
         if name is None or kind == "404":
             self.send_page(404, send_body)
             return
-        if kind not in (None, "500", "truncate", "slow", "body404"):
+        if kind not in (None, "500", "truncate", "slow", "body404", "stall"):
             warn(f"unknown fault {kind!r} for {name}; answering 500")
             kind = "500"
         if kind == "500":
@@ -139,46 +158,113 @@ class DownloadHandler(http.server.BaseHTTPRequestHandler):
         self.send_file(path, kind, fault, send_body)
 
     def send_file(self, path, kind, fault, send_body):
-        """200 with the file (or body404's stand-in body), shaped by the fault."""
-        head = b""
+        """The file with 200, the part a Range asks for with 206, or 416; the body
+        shaped by the fault. body404's stand-in body goes whole, whatever the Range."""
+        head, validators, part = b"", [], None
         if kind == "body404":
             head = str(fault.get("text", "404 Not Found")).encode("latin-1", "replace")
-        size = os.path.getsize(path) if path else max(int(number(fault, "size", 4096)), len(head))
-        self.send_response(200)
+            size = os.path.getsize(path) if path else max(int(number(fault, "size", 4096)), len(head))
+        else:
+            info = os.stat(path)
+            size, tag, modified = info.st_size, ranges.entity_tag(info), ranges.modified_seconds(info)
+            validators = [("Accept-Ranges", "bytes"), ("ETag", tag), ("Last-Modified", ranges.http_date(modified))]
+            part = ranges.choose_range(self.headers.get("Range"), self.headers.get("If-Range"), size, tag, modified)
+            if part == ranges.UNSATISFIABLE:
+                self.content_range = f"bytes */{size}"
+                self.send_page(416, send_body, [("Content-Range", self.content_range)])
+                return
+        first, length = (part[0], part[1] - part[0] + 1) if part else (0, size)
+        self.send_response(206 if part else 200)
         self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(size))
+        self.send_header("Content-Length", str(length))
+        if part:
+            self.content_range = f"bytes {part[0]}-{part[1]}/{size}"
+            self.send_header("Content-Range", self.content_range)
+        for header, value in validators:
+            self.send_header(header, value)
         self.end_headers()
         if not send_body:
-            self.record(200, 0)
+            self.record(self.code, 0)
             return
-        limit = size
+        # truncate and stall count their bytes in this answer's body, and always
+        # leave at least its last byte unsent.
+        limit = length
         if kind == "truncate":
-            limit = min(int(number(fault, "after", size // 2)), max(size - 1, 0))
-        pace = None
+            limit = min(int(number(fault, "after", length // 2)), max(length - 1, 0))
+        chunk, rate = CHUNK, None
         if kind == "slow":
-            pace = (max(int(number(fault, "chunk", 1024)), 1), max(number(fault, "rate", 8192), 1))
-        sent = 0
+            chunk, rate = max(int(number(fault, "chunk", 1024)), 1), max(number(fault, "rate", 8192), 1)
         try:
-            for piece in body(path, size, head, limit, pace[0] if pace else CHUNK):
-                self.wfile.write(piece)
-                sent += len(piece)
-                if pace:
-                    time.sleep(len(piece) / pace[1])
+            if kind == "stall":
+                self.write_body(body(path, first, min(int(number(fault, "after", 0)), max(length - 1, 0)), head,
+                                     chunk), rate)
+                with self.server.stalls:
+                    held = self.stall(number(fault, "seconds", 3600))
+                    if held != "over":
+                        self.record("aborted" if held == "gone" else "stopped", self.sent)
+                        self.cut()
+                        return
+            self.write_body(body(path, first + self.sent, limit - self.sent, head, chunk), rate)
         except OSError:  # the client went away
             self.close_connection = True
-            self.record("aborted", sent)
+            self.record("aborted", self.sent)
             return
         if kind == "truncate":
-            self.record("truncated", sent)
+            self.record("truncated", self.sent)
             self.cut()
             return
-        self.record(200, sent)
+        self.record(self.code, self.sent)
 
-    def send_page(self, status, send_body):
+    def write_body(self, pieces, rate):
+        """Sends the pieces, paced to `rate` bytes/s when there is one, counting them in self.sent."""
+        for piece in pieces:
+            self.wfile.write(piece)
+            self.sent += len(piece)
+            if rate:
+                time.sleep(len(piece) / rate)
+
+    def stall(self, seconds):
+        """Sends nothing for `seconds` while the connection stays open: "over" when
+        the time is up, "gone" when the client has closed the connection meanwhile,
+        "stopped" when the server is ending."""
+        deadline = time.monotonic() + seconds
+        watching = True
+        while not self.server.stopping.is_set():
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return "over"
+            step = min(left, 0.2)
+            if not watching:
+                self.server.stopping.wait(step)
+                continue
+            readable, _, _ = select.select([self.request], [], [], step)
+            if readable:
+                try:
+                    if not self.rfile.peek(1):
+                        return "gone"
+                except (OSError, ValueError):
+                    return "gone"
+                # A request sent ahead of time: it stays buffered for later, and
+                # the end of the connection can no longer be seen from here.
+                watching = False
+        return "stopped"
+
+    def send_redirect(self, name, fault, send_body):
+        """302 to /downloads/<to> (the same file by default), or to `to` itself when it is a URL."""
+        to = fault.get("to", name)
+        if not isinstance(to, str) or not to:
+            warn(f"redirect of {name}: option to={to!r} is not a file name; redirecting to {name}")
+            to = name
+        location = to if "://" in to else PREFIX + urllib.parse.quote(to, safe="")
+        self.send_page(302, send_body, [("Location", location)])
+
+    def send_page(self, status, send_body, headers=()):
         page = PAGES[status]
         self.send_response(status)
         self.send_header("Content-Type", "text/html")
         self.send_header("Content-Length", str(len(page)))
+        for header, value in headers:
+            self.send_header(header, value)
         self.end_headers()
         if send_body:
             self.wfile.write(page)
@@ -196,6 +282,28 @@ class DownloadHandler(http.server.BaseHTTPRequestHandler):
             self.request.shutdown(socket.SHUT_RDWR)
         except OSError:
             pass
+
+
+class Stalls:
+    """Counts the answers the stall fault holds back, so that a stopping server
+    can let them end (and record themselves) before it exits."""
+
+    def __init__(self):
+        self.count = 0
+        self.changed = threading.Condition()
+
+    def __enter__(self):
+        with self.changed:
+            self.count += 1
+
+    def __exit__(self, *_):
+        with self.changed:
+            self.count -= 1
+            self.changed.notify_all()
+
+    def wait_ended(self, timeout):
+        with self.changed:
+            self.changed.wait_for(lambda: self.count == 0, timeout)
 
 
 def requested_name(path):
@@ -224,13 +332,15 @@ def find_file(root, name):
     return None
 
 
-def body(path, size, head, limit, chunk):
-    """The body in pieces of at most `chunk` bytes, its first bytes replaced by
-    `head`, cut after `limit` bytes; zeros where there is no file."""
-    position = 0
+def body(path, offset, count, head, chunk):
+    """`count` bytes of the body from `offset` on, in pieces of at most `chunk`
+    bytes: the file's, its first bytes replaced by `head`; zeros where there is no file."""
+    position, end = offset, offset + count
     with (open(path, "rb") if path else open(os.devnull, "rb")) as f:
-        while position < limit:
-            want = min(chunk, limit - position)
+        if path:
+            f.seek(offset)
+        while position < end:
+            want = min(chunk, end - position)
             piece = f.read(want) if path else b""
             piece = piece.ljust(want, b"\0")
             if position < len(head):
@@ -269,15 +379,15 @@ def main():
     faults = FaultBook(os.path.join(args.state, "faults.json"))
     records = Records(args.state)
     connections = itertools.count(1)
+    stop, stalls = threading.Event(), Stalls()
     trusted, untrusted = tls_context(args.certs, "test-root-ca"), tls_context(args.certs, "untrusted-ca")
 
     listeners = [("port", DownloadServer(("127.0.0.1", args.port), untrusted if args.untrusted else trusted,
-                                         args.root, faults, records, connections))]
+                                         args.root, faults, records, connections, stop, stalls))]
     if args.untrusted_listener:
         listeners.append(("untrusted-port", DownloadServer(("127.0.0.1", 0), untrusted, args.root, faults,
-                                                           records, connections)))
+                                                           records, connections, stop, stalls)))
 
-    stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
     for _, server in listeners:
@@ -290,6 +400,8 @@ def main():
         if args.watch and not alive(args.watch):
             warn(f"process {args.watch} has ended; stopping")
             break
+    stop.set()
+    stalls.wait_ended(2)  # a stalled answer gives up within 0.2 s
     for file, server in listeners:
         server.shutdown()
         server.server_close()
