@@ -29,6 +29,15 @@ LONG SetMachineDword(const std::string& key, const std::string& name, DWORD valu
                             sizeof value);
 }
 
+LONG DeleteMachineValue(const std::string& key, const std::string& name) {
+    win::RegKey handle;
+    LONG error = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, handle.Put());
+    if (error == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS) return error;
+    error = ::RegDeleteValueA(handle.Get(), name.c_str());
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : error;
+}
+
 std::optional<std::string> GetMachineString(const std::string& key, const std::string& name) {
     for (int attempt = 0; attempt < 4; ++attempt) {  // the value may grow between the two calls
         DWORD size = 0;

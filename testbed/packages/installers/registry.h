@@ -12,6 +12,8 @@ namespace fake {
 // on the way are created.
 LONG SetMachineString(const std::string& key, const std::string& name, const std::string& value);
 LONG SetMachineDword(const std::string& key, const std::string& name, DWORD value);
+// A value that is already gone counts as deleted.
+LONG DeleteMachineValue(const std::string& key, const std::string& name);
 
 // Nothing when the key or value is missing or is not of that type.
 std::optional<std::string> GetMachineString(const std::string& key, const std::string& name);

@@ -1,8 +1,9 @@
 // Stand-in for SQL Server Express's setup, SQLEXPR_x64_ENU.exe, in a quiet
 // installation: it checks its switches like the real one, talks on standard
 // output and error over about two seconds, takes its exit code from the
-// test's scenario and, on success, leaves the new instance where the SQL
-// Server WMI stand-in finds it and creates the data and backup folders.
+// test's scenario (which may also hold or slow the run) and, on success,
+// leaves the new instance where the SQL Server WMI stand-in finds it and
+// creates the data and backup folders.
 #include <windows.h>
 
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "call_record.h"
 #include "command_line.h"
+#include "pauses.h"
 #include "registry.h"
 #include "scenario.h"
 #include "sql_switches.h"
@@ -119,16 +121,18 @@ int main() {
     arguments.erase(arguments.begin());  // the program name
     fake::SqlRequest request;
     fake::SqlRefusal refusal = fake::ParseSqlSwitches(arguments, request);
+    record.extras = request.parsed;
     if (refusal.code) {
         say.Out("SQL Server Express setup stand-in, version " + std::string(kVersion));
         say.Err("Error: " + refusal.message);
         record.exitCode = refusal.code;
     } else {
+        fake::HoldIfAsked(record.installer, record.extras);
         record.exitCode = Install(record.installer, request, say);
+        fake::SleepIfAsked(record.installer, record.extras);
     }
     say.pauseMs = 0;  // nothing follows the last line
     say.Out("Setup result: " + std::to_string(record.exitCode));
-    record.extras = request.parsed;
     fake::AppendRecord(record);
     return static_cast<int>(record.exitCode);
 }

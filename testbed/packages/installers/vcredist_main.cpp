@@ -1,14 +1,16 @@
 // Stand-in for the VC runtime redistributables vcredist_x32.exe,
 // vcredist_x64.exe and VC_redist.x64.exe: one program that knows which of them
 // it is from its own file name. It installs nothing but the registry values
-// the real one leaves, takes its exit code from the test's scenario and
-// records every call.
+// the real one leaves, takes its exit code from the test's scenario (which
+// may also hold or slow the run) and records every call.
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "call_record.h"
 #include "command_line.h"
+#include "pauses.h"
 #include "registry.h"
 #include "scenario.h"
 
@@ -48,7 +50,24 @@ LONG RegisterRuntime(const Runtime& runtime) {
 
 void Say(const std::string& line) { fake::WriteStream(STD_ERROR_HANDLE, line + "\r\n"); }
 
-DWORD Install(const std::string& fileName, const std::string& commandLine) {
+// The scenario's exit code and, on success, the runtime's registration.
+DWORD RegisterFromScenario(const std::string& fileName, const Runtime& runtime) {
+    std::string error;
+    std::optional<DWORD> code = fake::NextScenarioExitCode(fileName, error);
+    if (!code) {
+        Say(fileName + ": " + error);
+        return ERROR_INVALID_DATA;
+    }
+    if (!fake::IsSuccessCode(*code)) return *code;
+    LONG written = RegisterRuntime(runtime);
+    if (written != ERROR_SUCCESS) {
+        Say(fileName + ": cannot write " + runtime.key + " (error " + std::to_string(written) + ")");
+        return ERROR_INSTALL_FAILURE;
+    }
+    return *code;
+}
+
+DWORD Install(const std::string& fileName, const std::string& commandLine, std::vector<std::string>& extras) {
     const Runtime* runtime = FindRuntime(fileName);
     if (!runtime) {
         Say(fileName + ": not a known VC runtime redistributable name");
@@ -60,19 +79,10 @@ DWORD Install(const std::string& fileName, const std::string& commandLine) {
         Say(fileName + ": expected the switches /install /quiet /norestart, got: " + commandLine);
         return ERROR_INVALID_PARAMETER;
     }
-    std::string error;
-    std::optional<DWORD> code = fake::NextScenarioExitCode(fileName, error);
-    if (!code) {
-        Say(fileName + ": " + error);
-        return ERROR_INVALID_DATA;
-    }
-    if (!fake::IsSuccessCode(*code)) return *code;
-    LONG written = RegisterRuntime(*runtime);
-    if (written != ERROR_SUCCESS) {
-        Say(fileName + ": cannot write " + runtime->key + " (error " + std::to_string(written) + ")");
-        return ERROR_INSTALL_FAILURE;
-    }
-    return *code;
+    fake::HoldIfAsked(fileName, extras);
+    DWORD code = RegisterFromScenario(fileName, *runtime);
+    fake::SleepIfAsked(fileName, extras);
+    return code;
 }
 
 }  // namespace
@@ -82,7 +92,7 @@ int main() {
     record.installer = fake::OwnFileName();
     record.commandLine = ::GetCommandLineA();
     record.currentDirectory = fake::CurrentDirectory();
-    record.exitCode = Install(record.installer, record.commandLine);
+    record.exitCode = Install(record.installer, record.commandLine, record.extras);
     fake::AppendRecord(record);
     return static_cast<int>(record.exitCode);
 }

@@ -1,9 +1,11 @@
 // The fake installers' plain decisions: how they split a command line, take
-// exit codes from a scenario list, read SQL Server switches and write records.
+// exit codes from a scenario list, read pauses and wait for a release, read
+// SQL Server switches and write records.
 #include <gtest/gtest.h>
 
 #include "call_record.h"
 #include "command_line.h"
+#include "pauses.h"
 #include "scenario.h"
 #include "sql_switches.h"
 
@@ -58,6 +60,97 @@ TEST(ScenarioExitCodes, AreTakenOneAtATimeFromTheFront) {
         EXPECT_EQ(take.code, c.code) << c.list;
         EXPECT_EQ(take.rest, c.rest) << c.list;
     }
+}
+
+TEST(ScenarioPauses, AreReadFromTheRawValuesWithTheirDefaultsAndLimits) {
+    using Value = std::optional<DWORD>;
+    struct Case {
+        Value hold, timeout, sleep;
+        bool holds;
+        DWORD limitMs, sleepMs;
+    };
+    const Case cases[] = {
+        {{}, {}, {}, false, 120000, 0},
+        {1, {}, {}, true, 120000, 0},
+        {0, {}, {}, false, 120000, 0},
+        {2, {}, {}, true, 120000, 0},
+        {1, 300, {}, true, 300, 0},
+        {1, 0, {}, true, 0, 0},
+        {1, 120000, {}, true, 120000, 0},
+        {1, 120001, {}, true, 120000, 0},
+        {1, 0xFFFFFFFF, {}, true, 120000, 0},
+        {{}, {}, 10000, false, 120000, 10000},
+        {{}, {}, 0, false, 120000, 0},
+    };
+    for (const Case& c : cases) {
+        fake::PauseSettings settings = fake::ReadPauseSettings(c.hold, c.timeout, c.sleep);
+        std::string what = "hold " + std::to_string(c.hold.value_or(99)) + " timeout " +
+                           std::to_string(c.timeout.value_or(99)) + " sleep " + std::to_string(c.sleep.value_or(99));
+        EXPECT_EQ(settings.hold, c.holds) << what;
+        EXPECT_EQ(settings.holdLimitMs, c.limitMs) << what;
+        EXPECT_EQ(settings.sleepMs, c.sleepMs) << what;
+    }
+}
+
+TEST(HoldRelease, IsLookedForEvery50MsUntilTheLimitAndOnceMoreAtIt) {
+    struct Case {
+        ULONGLONG releasedAtMs;  // when the release file appears (never: ~0)
+        DWORD limitMs;
+        fake::HoldResult result;
+        int looks;            // times the release file is looked for
+        ULONGLONG endedAtMs;  // on the clock when the wait ends
+    };
+    constexpr ULONGLONG kNever = ~0ull;
+    const Case cases[] = {
+        {0, 120000, fake::HoldResult::released, 1, 0},
+        {1, 120000, fake::HoldResult::released, 2, 50},
+        {50, 120000, fake::HoldResult::released, 2, 50},
+        {120, 120000, fake::HoldResult::released, 4, 150},
+        {kNever, 0, fake::HoldResult::timedOut, 1, 0},
+        {kNever, 120, fake::HoldResult::timedOut, 4, 120},
+        {kNever, 150, fake::HoldResult::timedOut, 4, 150},
+        {120, 120, fake::HoldResult::released, 4, 120},  // the last look, at the limit
+        {kNever, 120000, fake::HoldResult::timedOut, 2401, 120000},
+    };
+    for (const Case& c : cases) {
+        ULONGLONG clock = 1000000;  // anywhere: only differences count
+        const ULONGLONG start = clock;
+        int looks = 0;
+        fake::HoldResult result = fake::WaitForRelease(
+            [&] {
+                ++looks;
+                return clock - start >= c.releasedAtMs;
+            },
+            [&] { return clock; }, [&](DWORD ms) { clock += ms; }, c.limitMs);
+        std::string what = "released at " + std::to_string(c.releasedAtMs) + ", limit " + std::to_string(c.limitMs);
+        EXPECT_EQ(result, c.result) << what;
+        EXPECT_EQ(looks, c.looks) << what;
+        EXPECT_EQ(clock - start, c.endedAtMs) << what;
+    }
+}
+
+TEST(HoldRelease, CountsTimeThatPassesWhileLookingToo) {
+    // A slow look (a busy machine) uses up the hold's time like the waits do.
+    ULONGLONG clock = 0;
+    int looks = 0;
+    fake::HoldResult result = fake::WaitForRelease(
+        [&] {
+            ++looks;
+            clock += 70;
+            return false;
+        },
+        [&] { return clock; }, [&](DWORD ms) { clock += ms; }, 200);
+    EXPECT_EQ(result, fake::HoldResult::timedOut);
+    EXPECT_EQ(looks, 3);  // at 0 (ends 70), 120 (ends 190), 200 (ends 270)
+}
+
+TEST(PauseRecords, NameTheOutcomeAndTheFiles) {
+    EXPECT_EQ(fake::HoldField(fake::HoldResult::released), "HOLD=released");
+    EXPECT_EQ(fake::HoldField(fake::HoldResult::timedOut), "HOLD=timed-out");
+    EXPECT_EQ(fake::HoldField(fake::HoldResult::failed), "HOLD=failed");
+    EXPECT_EQ(fake::SleepField(10000), "SLEEPMS=10000");
+    EXPECT_EQ(fake::HoldingFile("VC_redist.x64.exe"), "C:\\CorvantaTestbed\\VC_redist.x64.exe.holding");
+    EXPECT_EQ(fake::ReleaseFile("CorvantaIS.exe"), "C:\\CorvantaTestbed\\CorvantaIS.exe.release");
 }
 
 Arguments SetupSwitches(const std::string& password, const std::string& instance = "MSSQLSERVER") {

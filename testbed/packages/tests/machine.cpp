@@ -88,6 +88,39 @@ ProgramRun RunProgram(const std::string& application, const std::string& command
     return run;
 }
 
+BackgroundRun::BackgroundRun(std::string application, std::string commandLine, std::string currentDirectory,
+                             bool capture)
+    : thread_([this, application = std::move(application), commandLine = std::move(commandLine),
+               currentDirectory = std::move(currentDirectory), capture] {
+          run_ = RunProgram(application, commandLine, currentDirectory, capture);
+          finished_ = true;
+      }) {}
+
+BackgroundRun::~BackgroundRun() {
+    if (thread_.joinable()) thread_.join();
+}
+
+ProgramRun BackgroundRun::Wait() {
+    if (thread_.joinable()) thread_.join();
+    return run_;
+}
+
+bool WaitForFile(const std::string& path, DWORD timeoutMs) {
+    const ULONGLONG start = ::GetTickCount64();
+    for (;;) {
+        if (FileExists(path)) return true;
+        if (::GetTickCount64() - start >= timeoutMs) return false;
+        ::Sleep(20);
+    }
+}
+
+std::string FakeProgram(const std::string& name) {
+    std::string folder = std::string("Z:") + FAKE_PROGRAM_DIR;
+    for (char& c : folder)
+        if (c == '/') c = '\\';
+    return folder + "\\" + name;
+}
+
 TempFolder::TempFolder() {
     std::string base(::GetTempPathA(0, nullptr), '\0');
     base.resize(::GetTempPathA(static_cast<DWORD>(base.size()), base.data()));

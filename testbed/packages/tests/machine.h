@@ -4,8 +4,10 @@
 // are put back as they were, and the installers' call log.
 #include <windows.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testbed {
@@ -30,6 +32,31 @@ struct ProgramRun {
 // program runs.
 ProgramRun RunProgram(const std::string& application, const std::string& commandLine,
                       const std::string& currentDirectory, bool capture = false, size_t chunk = 256);
+
+// RunProgram on a thread of its own, for a test that acts while the program
+// runs. Ending the object waits for the program.
+class BackgroundRun {
+public:
+    BackgroundRun(std::string application, std::string commandLine, std::string currentDirectory,
+                  bool capture = false);
+    ~BackgroundRun();
+    BackgroundRun(const BackgroundRun&) = delete;
+    BackgroundRun& operator=(const BackgroundRun&) = delete;
+    bool Finished() const { return finished_; }
+    ProgramRun Wait();
+
+private:
+    ProgramRun run_;
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
+
+// Whether the file is there within `timeoutMs`, looking every 20 ms.
+bool WaitForFile(const std::string& path, DWORD timeoutMs);
+
+// A program in the folder the fake installers were built in; CorvantaIS.exe
+// is only there and inside its package.
+std::string FakeProgram(const std::string& name);
 
 // A fresh folder under the system's temporary folder, removed with its contents.
 class TempFolder {
