@@ -2,7 +2,9 @@
 
 #include "prereq/sql_setup.h"
 #include "setup/client_setup.h"
+#include "setup/download_server.h"
 #include "setup/download_status.h"
+#include "setup/package_trust.h"
 #include "setup/server_setup.h"
 
 HINSTANCE theInstance = nullptr;
@@ -12,6 +14,7 @@ SetupContext::SetupContext(SetupHost& hostToUse)
       sql(std::make_unique<SqlSetup>(*this)),
       client(std::make_unique<ClientSetup>(*this)),
       downloadStatus(std::make_unique<DownloadStatusStore>()),
+      packageTrust(std::make_unique<PackageTrust>()),
       host(hostToUse) {}
 
 SetupContext::~SetupContext() = default;

@@ -18,6 +18,8 @@ class ServerSetup;
 class SqlSetup;
 class ClientSetup;
 class DownloadStatusStore;
+class PackageTrust;
+struct DownloadEndpoint;
 
 // Widths of the text fields in bytes, terminating NUL included; a field holds
 // at most width - 1 characters.
@@ -55,6 +57,8 @@ public:
     std::unique_ptr<SqlSetup> sql;
     std::unique_ptr<ClientSetup> client;
     std::unique_ptr<DownloadStatusStore> downloadStatus;
+    // The run's signed package list and what it fetched against it.
+    std::unique_ptr<PackageTrust> packageTrust;
 
     ModeFlags modeFlags = 0;
     int themeState = 1;
@@ -72,6 +76,9 @@ public:
     std::string sqlPasswordRepeat;
     long port = 0;
     std::string downloadHost;
+    // The download server chosen for the run, and the /server= value it may come from.
+    std::optional<std::string> commandLineServer;
+    std::unique_ptr<DownloadEndpoint> downloadEndpoint;
     std::string clientDirectory;
     std::string serverDirectory;
     win::InternetHandle internetSession;
@@ -84,6 +91,9 @@ public:
     // extraction that failed); a run with failures ends with exit code 1.
     int failedSteps = 0;
     bool restartRequired = false;
+    // Set when something the run cannot trust stopped it: nothing more is
+    // fetched, run or unpacked.
+    bool runStopped = false;
 
     // Writes one line to the status line and the setup log; always 1.
     int Log(LogCategory category, std::string_view message,

@@ -15,8 +15,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     // First of all: no DLL is ever loaded from the setup's own folder.
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     theInstance = instance;
+    // One setup at a time: taken before anything is written, held to the end.
+    const win::KernelHandle setupLock = TakeSetupLock();
+    if (!setupLock) {
+        theContext.host.ShowBox(nullptr, ANOTHER_SETUP_TEXT, "TovinSoft Corvanta Version 10.1 App",
+                                MB_OK | MB_ICONINFORMATION);
+        return EXIT_ANOTHER_SETUP_RUNNING;
+    }
+    const std::wstring_view tail = commandLine ? commandLine : L"";
     theContext.startDirectory = CurrentDirectory();
-    theContext.modeFlags = ParseModeFlags(CommandLineText(commandLine ? commandLine : L""));
+    theContext.modeFlags = ParseModeFlags(CommandLineText(tail));
+    theContext.commandLineServer = SwitchValue(CommandLineWords(tail), "server");
     if (!InitializeCom(theContext)) {
         theContext.CloseLog();
         return 1;

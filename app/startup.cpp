@@ -17,6 +17,14 @@ std::string CurrentDirectory() {
     return directory;
 }
 
+bool SetupLockTaken(DWORD waitResult) { return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED; }
+
+win::KernelHandle TakeSetupLock() {
+    win::KernelHandle mutex(::CreateMutexW(nullptr, FALSE, SETUP_MUTEX_NAME));
+    if (!mutex || !SetupLockTaken(::WaitForSingleObject(mutex.Get(), 0))) return {};
+    return mutex;
+}
+
 std::string HexStatus(long status) { return text::Hex8(static_cast<unsigned long>(status)); }
 
 bool InitializeCom(SetupContext& context) {

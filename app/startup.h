@@ -4,9 +4,22 @@
 
 #include <string>
 
+#include "win/handles.h"
+
 class SetupContext;
 
 std::string CurrentDirectory();
+
+constexpr wchar_t SETUP_MUTEX_NAME[] = L"Global\\TovinSoftCorvanta10Setup";
+constexpr unsigned EXIT_ANOTHER_SETUP_RUNNING = 1618;
+constexpr char ANOTHER_SETUP_TEXT[] =
+    "Another Corvanta setup is running. Wait until it has finished, then start the setup again.";
+// Whether a wait on the setup's mutex gave it to us: a setup that was killed
+// leaves it abandoned, which counts as taken.
+bool SetupLockTaken(DWORD waitResult);
+// Takes the mutex that lets one setup run at a time and holds it while the
+// handle lives; an invalid handle when another setup holds it.
+win::KernelHandle TakeSetupLock();
 // Initialises COM and its process-wide security; logs and returns false when
 // either fails.
 bool InitializeCom(SetupContext& context);

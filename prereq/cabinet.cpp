@@ -133,7 +133,8 @@ bool IsUnsafeCabinetName(std::string_view name) {
     while (start <= name.size()) {
         size_t end = name.find_first_of("\\/", start);
         if (end == std::string_view::npos) end = name.size();
-        if (name.substr(start, end - start) == "..") return true;
+        const std::string_view component = name.substr(start, end - start);
+        if (component == ".." || text::IsDeviceName(component)) return true;
         start = end + 1;
     }
     return false;

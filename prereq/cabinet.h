@@ -15,8 +15,8 @@ int ExtractCabinetFiles(SetupContext& context, const std::string& cabinetName, c
 
 const char* CabinetErrorText(int code);
 void LogCabinetError(SetupContext& context, int code);
-// A stored name that would leave the destination: absolute, with a drive, or
-// with a ".." component.
+// A stored name that would leave the destination or reach a device:
+// absolute, with a drive, with a ".." component or a device name (CON, NUL, ...).
 bool IsUnsafeCabinetName(std::string_view storedName);
 // Longest path the extraction handles; longer inputs and targets are refused.
 constexpr size_t CABINET_PATH_LIMIT = 255;

@@ -144,7 +144,9 @@ int SqlSetup::InstallSqlExpress() {
     owner.Log(LOG_SERVER, BuildSqlCommandLine(input, true));
     std::string commandLine = BuildSqlCommandLine(input, false);
     PROCESS_INFORMATION info = {};
-    const BOOL started = ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+    // Started by its full path: a program of that name elsewhere never runs.
+    const std::string program = SqlInstallerPath(serverDirectory);
+    const BOOL started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                           updateDirectory.c_str(), &startup, &info);
     const DWORD startError = started ? 0 : ::GetLastError();
     std::fill(commandLine.begin(), commandLine.end(), '\0');  // the password goes no further

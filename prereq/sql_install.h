@@ -28,6 +28,8 @@ struct SqlCommandInput {
     DriveChoice drives;
 };
 
+constexpr char SQL_INSTALLER_NAME[] = "SQLEXPR_x64_ENU.exe";
+
 std::string SqlInstallerPath(const std::string& serverDirectory);
 std::string BuildSqlSetupArguments(const SqlCommandInput& input, bool maskPassword);
 std::string BuildSqlCommandLine(const SqlCommandInput& input, bool maskPassword);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/flags.h"
+#include "setup/download.h"
 
 class SetupContext;
 
@@ -34,6 +35,6 @@ public:
     int FetchClientPackage(const std::string& fileName, unsigned bits);
 
 private:
-    bool HandOn(const std::string& fileName, unsigned bits);
+    HandOnResult HandOn(const std::string& fileName, const std::string& localPath, unsigned bits);
     bool RunRuntimeInstaller();
 };

@@ -6,6 +6,7 @@
 #include "setup/client_setup.h"
 #include "setup/download.h"
 #include "setup/folders.h"
+#include "setup/package_trust.h"
 #include "setup/process.h"
 #include "setup/progress.h"
 #include "win/text.h"
@@ -46,14 +47,17 @@ bool ClientSetup::RunRuntimeInstaller() {
     return false;
 }
 
-bool ClientSetup::HandOn(const std::string& fileName, unsigned bits) {
-    if (bits & VC_INSTALLER_BITS) return RunRuntimeInstaller();
-    if (text::Contains(fileName, "cab")) {
-        std::string cabinetPath = updateFolder;
-        if (!text::EndsWithBackslash(cabinetPath)) cabinetPath += '\\';
-        return ExtractCabinetFiles(owner, fileName, cabinetPath, owner.clientDirectory) != 0;
-    }
-    return true;
+HandOnResult ClientSetup::HandOn(const std::string& fileName, const std::string& localPath, unsigned bits) {
+    const bool installer = (bits & VC_INSTALLER_BITS) != 0;
+    if (!installer && !text::Contains(fileName, "cab")) return HandOnResult::Done;
+    // What runs or is unpacked is what the list names, and stays so meanwhile.
+    const auto held = HoldVerifiedPackage(owner, LOG_CLIENT, localPath, fileName);
+    if (!held) return HandOnResult::GiveUp;
+    if (installer) return RunRuntimeInstaller() ? HandOnResult::Done : HandOnResult::Retry;
+    std::string cabinetPath = updateFolder;
+    if (!text::EndsWithBackslash(cabinetPath)) cabinetPath += '\\';
+    return ExtractCabinetFiles(owner, fileName, cabinetPath, owner.clientDirectory) ? HandOnResult::Done
+                                                                                     : HandOnResult::Retry;
 }
 
 int ClientSetup::FetchClientPackage(const std::string& fileName, unsigned bits) {
@@ -62,7 +66,7 @@ int ClientSetup::FetchClientPackage(const std::string& fileName, unsigned bits) 
     plan.fileName = fileName;
     plan.localFolder = updateFolder;
     plan.announceGetting = true;
-    plan.handOn = [this, &fileName, bits](const std::string&) { return HandOn(fileName, bits); };
+    plan.handOn = [this, &fileName, bits](const std::string& localPath) { return HandOn(fileName, localPath, bits); };
     return FetchPackage(owner, plan);
 }
 

@@ -3,39 +3,15 @@
 #include <vector>
 
 #include "app/context.h"
+#include "setup/http_transfer.h"
+#include "setup/package_trust.h"
+#include "win/crypto.h"
 #include "win/handles.h"
 #include "win/text.h"
 
 namespace {
 
-constexpr wchar_t ACCEPT_HEADER[] = L"Accept: */*\r\n\r\n";
-
 enum class Transfer { Stored, NotFound, Failed };
-
-std::optional<unsigned long long> ContentLength(HINTERNET request) {
-    wchar_t text[32] = {};
-    DWORD size = sizeof text;
-    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
-                               WINHTTP_NO_HEADER_INDEX)) {
-        return std::nullopt;
-    }
-    unsigned long long length = 0;
-    bool digits = false;
-    for (const wchar_t* p = text; *p; ++p) {
-        if (*p < L'0' || *p > L'9' || p - text >= 19) return std::nullopt;  // no overflow
-        length = length * 10 + static_cast<unsigned>(*p - L'0');
-        digits = true;
-    }
-    return digits ? std::optional(length) : std::nullopt;
-}
-
-DWORD StatusCode(HINTERNET request) {
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    ::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
-                          &status, &size, WINHTTP_NO_HEADER_INDEX);
-    return status;
-}
 
 // One fetch: its connection and transfer buffer, reused by every attempt.
 class PackageFetch {
@@ -45,45 +21,64 @@ public:
     int Run();
 
 private:
-    void Fail(const std::string& what) { context_.Log(plan_.category, "Download of " + plan_.fileName + " failed: " + what); }
+    void Fail(const std::string& what) {
+        context_.Log(plan_.category, "Download of " + plan_.fileName + " failed: " + what);
+    }
+    void FailWith(DWORD code) { Fail(WinHttpErrorText(code) + " (" + std::to_string(code) + ")"); }
     Transfer Attempt(HINTERNET request, const std::string& localPath);
-    Transfer ReceiveBody(HINTERNET request, const std::string& partialPath);
+    Transfer ReceiveBody(HINTERNET request, const Answer& answer, const std::string& partialPath);
 
     SetupContext& context_;
     const FetchPlan& plan_;
+    const PackageEntry* entry_ = nullptr;
     std::vector<char> buffer_;
+    win::Sha256 hash_;
 };
 
-Transfer PackageFetch::ReceiveBody(HINTERNET request, const std::string& partialPath) {
-    win::FileHandle file(::CreateFileA(partialPath.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+Transfer PackageFetch::ReceiveBody(HINTERNET request, const Answer& answer, const std::string& partialPath) {
+    // Nobody may write the file while it is being made.
+    win::FileHandle file(::CreateFileA(partialPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         Fail("could not create " + partialPath + ": " + win::SystemErrorText(::GetLastError()));
         return Transfer::Failed;
     }
-    const std::optional<unsigned long long> expected = ContentLength(request);
-    if (buffer_.empty()) buffer_.resize(READ_CHUNK_BYTES);
-    unsigned long long received = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!::WinHttpReadData(request, buffer_.data(), READ_CHUNK_BYTES, &read)) {
-            const DWORD code = ::GetLastError();
-            Fail(WinHttpErrorText(code) + " (" + std::to_string(code) + ")");
-            return Transfer::Failed;
-        }
-        if (read == 0) break;
-        DWORD written = 0;
-        if (!::WriteFile(file.Get(), buffer_.data(), read, &written, nullptr) || written != read) {
-            Fail("could not write " + partialPath + ": " + win::SystemErrorText(::GetLastError()));
-            return Transfer::Failed;
-        }
-        received += read;
+    hash_.Reset();
+    DWORD writeError = 0, readError = 0;
+    std::uint64_t received = 0;
+    // One byte more than the list says tells a longer file from the right one.
+    const BodyEnd end = ReadBody(
+        request, buffer_, entry_->size + 1,
+        [&](const char* data, DWORD size) {
+            hash_.Update(data, size);
+            DWORD written = 0;
+            if (::WriteFile(file.Get(), data, size, &written, nullptr) && written == size) return true;
+            writeError = ::GetLastError();
+            return false;
+        },
+        received, readError);
+    if (end == BodyEnd::ReadFailed) {
+        FailWith(readError);
+        return Transfer::Failed;
+    }
+    if (end == BodyEnd::Refused) {
+        Fail("could not write " + partialPath + ": " + win::SystemErrorText(writeError));
+        return Transfer::Failed;
     }
     // A body cut short by the server ends without a read error; only the
     // announced length tells it from a complete one.
-    if (expected && received != *expected) {
-        Fail("incomplete, " + std::to_string(received) + " of " + std::to_string(*expected) + " bytes received");
+    if (answer.contentLength && received < *answer.contentLength) {
+        Fail("incomplete, " + std::to_string(received) + " of " + std::to_string(*answer.contentLength) +
+             " bytes received");
+        return Transfer::Failed;
+    }
+    const std::optional<win::Sha256Digest> digest = hash_.Finish();
+    if (received != entry_->size || !digest || *digest != entry_->sha256) {
+        Fail("its content does not match the signed package list");
+        return Transfer::Failed;
+    }
+    if (!::FlushFileBuffers(file.Get())) {
+        Fail("could not write " + partialPath + ": " + win::SystemErrorText(::GetLastError()));
         return Transfer::Failed;
     }
     return Transfer::Stored;
@@ -92,25 +87,28 @@ Transfer PackageFetch::ReceiveBody(HINTERNET request, const std::string& partial
 Transfer PackageFetch::Attempt(HINTERNET request, const std::string& localPath) {
     // The earlier copy goes first: the local name only ever holds a complete file.
     ::DeleteFileA(localPath.c_str());
-    const BOOL sent = ::WinHttpSendRequest(request, ACCEPT_HEADER, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0,
-                                           0, 0);
-    const DWORD sendError = sent ? 0 : ::GetLastError();
-    if (!sent && plan_.reportSendFailure) ReportConnectFailure(context_, "Server", context_.downloadHost);
-    if (!sent || !::WinHttpReceiveResponse(request, nullptr)) {
-        const DWORD code = sent ? ::GetLastError() : sendError;
+    Answer answer;
+    DWORD error = 0;
+    bool sent = false;
+    if (!SendAndReceive(request, answer, error, sent)) {
+        if (!sent && plan_.reportSendFailure) ReportConnectFailure(context_, "Server", context_.downloadHost);
         ReportConnectFailure(context_, "Server", context_.downloadHost);
-        Fail(WinHttpErrorText(code) + " (" + std::to_string(code) + ")");
+        FailWith(error);
         return Transfer::Failed;
     }
-    const DWORD status = StatusCode(request);
-    if (status == HTTP_STATUS_NOT_FOUND) return Transfer::NotFound;
-    if (status != HTTP_STATUS_OK) {
-        Fail("the server answered with HTTP status " + std::to_string(status));
+    if (answer.status == HTTP_STATUS_NOT_FOUND) return Transfer::NotFound;
+    if (answer.status != HTTP_STATUS_OK) {
+        Fail("the server answered with HTTP status " + std::to_string(answer.status));
+        return Transfer::Failed;
+    }
+    if (answer.contentLength && *answer.contentLength != entry_->size) {
+        Fail("its content does not match the signed package list");
         return Transfer::Failed;
     }
     const std::string partialPath = localPath + ".partial";
-    Transfer result = ReceiveBody(request, partialPath);
-    if (result == Transfer::Stored && !::MoveFileExA(partialPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    Transfer result = ReceiveBody(request, answer, partialPath);
+    if (result == Transfer::Stored &&
+        !::MoveFileExA(partialPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         Fail("could not store " + localPath + ": " + win::SystemErrorText(::GetLastError()));
         result = Transfer::Failed;
     }
@@ -120,6 +118,13 @@ Transfer PackageFetch::Attempt(HINTERNET request, const std::string& localPath) 
 
 int PackageFetch::Run() {
     const LogCategory category = plan_.category;
+    if (!context_.packageTrust->Ready(context_, category)) return 0;
+    entry_ = context_.packageTrust->Entry(plan_.fileName);
+    if (!entry_) {
+        context_.Log(category, NotListedText(plan_.fileName));
+        ++context_.failedSteps;
+        return 1;
+    }
     if (plan_.announceGetting) context_.Log(category, "Getting " + plan_.fileName + " from server");
     const DownloadEndpoint endpoint = ResolveDownloadEndpoint(context_);
     const std::string objectPath = ObjectPathFor(plan_.fileName);
@@ -135,27 +140,30 @@ int PackageFetch::Run() {
     win::InternetHandle connection(
         ::WinHttpConnect(context_.internetSession.Get(), win::ToWide(endpoint.host).c_str(), endpoint.port, 0));
     const std::wstring wideObjectPath = win::ToWide(objectPath);
-    bool done = false;
-    for (int attempt = 0; attempt < DOWNLOAD_ATTEMPTS && !done; ++attempt) {
-        win::InternetHandle request(::WinHttpOpenRequest(connection.Get(), L"GET", wideObjectPath.c_str(), nullptr,
-                                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                         WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH));
-        if (!request) return ReportConnectFailure(context_, "Url", objectPath);
+    HandOnResult outcome = HandOnResult::Retry;
+    for (int attempt = 0; attempt < DOWNLOAD_ATTEMPTS && outcome == HandOnResult::Retry; ++attempt) {
+        win::InternetHandle request = OpenPackageRequest(connection.Get(), wideObjectPath);
+        if (!request) {
+            // The update cannot go on without requests: it stops, and says so.
+            ++context_.failedSteps;
+            return ReportConnectFailure(context_, "Url", objectPath);
+        }
         switch (Attempt(request.Get(), localPath)) {
             case Transfer::NotFound:
                 context_.Log(category, "Could not find " + plan_.fileName + " on server. Please contact you administrator");
                 ++context_.failedSteps;
                 return 1;
             case Transfer::Stored:
-                done = !plan_.handOn || plan_.handOn(localPath);
+                context_.packageTrust->MarkFetched(plan_.fileName);
+                outcome = plan_.handOn ? plan_.handOn(localPath) : HandOnResult::Done;
                 break;
             case Transfer::Failed:
                 break;
         }
     }
-    if (done) {
+    if (outcome == HandOnResult::Done) {
         context_.Log(category, plan_.downloadedText, endpoint.host, objectPath);
-    } else {
+    } else if (outcome == HandOnResult::Retry) {
         context_.Log(category, "Could not download " + plan_.fileName + " after 5 attempts");
         ++context_.failedSteps;
     }
@@ -163,36 +171,6 @@ int PackageFetch::Run() {
 }
 
 }  // namespace
-
-std::optional<DownloadEndpoint> ParseDownloadServer(std::string_view value) {
-    if (value.empty() || value.find_first_of(" \t/\\") != std::string_view::npos) return std::nullopt;
-    const size_t colon = value.rfind(':');
-    if (colon == std::string_view::npos) return DownloadEndpoint{std::string(value), DEFAULT_DOWNLOAD_PORT};
-    const std::string_view host = value.substr(0, colon);
-    const std::string_view port = value.substr(colon + 1);
-    if (host.empty() || port.empty() || port.size() > 5 || host.find(':') != std::string_view::npos) return std::nullopt;
-    unsigned long number = 0;
-    for (char c : port) {
-        if (c < '0' || c > '9') return std::nullopt;
-        number = number * 10 + static_cast<unsigned long>(c - '0');
-    }
-    if (number == 0 || number > 65535) return std::nullopt;
-    return DownloadEndpoint{std::string(host), static_cast<INTERNET_PORT>(number)};
-}
-
-DownloadEndpoint ResolveDownloadEndpoint(SetupContext& context) {
-    char value[512] = {};
-    const DWORD length = ::GetEnvironmentVariableA(DOWNLOAD_SERVER_VARIABLE, value, sizeof value);
-    if (length == 0) return {DEFAULT_DOWNLOAD_HOST, DEFAULT_DOWNLOAD_PORT};
-    if (length < sizeof value) {
-        if (auto endpoint = ParseDownloadServer(value)) return *endpoint;
-    }
-    context.Log(LOG_SERVER, std::string("The download server setting ") + DOWNLOAD_SERVER_VARIABLE +
-                                " is not valid; using " + DEFAULT_DOWNLOAD_HOST);
-    return {DEFAULT_DOWNLOAD_HOST, DEFAULT_DOWNLOAD_PORT};
-}
-
-std::string ObjectPathFor(std::string_view fileName) { return "downloads/" + std::string(fileName); }
 
 std::string ConnectFailureText(std::string_view what, std::string_view detail) {
     std::string line = "Could not conact ";
@@ -214,33 +192,12 @@ int ReportConnectFailure(SetupContext& context, std::string_view what, std::stri
     return 0;
 }
 
-std::string WinHttpErrorText(DWORD code) {
-    // The texts of the errors a download meets; the system may have none.
-    switch (code) {
-        case ERROR_WINHTTP_TIMEOUT: return "the operation timed out";
-        case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "the server name could not be resolved";
-        case ERROR_WINHTTP_CANNOT_CONNECT: return "the connection to the server could not be made";
-        case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection with the server was ended";
-        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the server's answer could not be understood";
-        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "a secure channel could not be set up with the server";
-        case ERROR_WINHTTP_SECURE_FAILURE: return "the server's certificate was not accepted";
-        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: return "the server's certificate has expired or is not yet valid";
-        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "the server's certificate is for another name";
-        case ERROR_WINHTTP_SECURE_INVALID_CA: return "the server's certificate comes from an authority this machine does not trust";
-        default: break;
-    }
-    char* buffer = nullptr;
-    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                                        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    ::GetModuleHandleA("winhttp.dll"), code, 0, reinterpret_cast<char*>(&buffer), 0,
-                                    nullptr);
-    std::string message;
-    if (length && buffer) message.assign(buffer, length);
-    if (buffer) ::LocalFree(buffer);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(code) : message;
+std::string ContentMismatchText(std::string_view fileName) {
+    return "Download of " + std::string(fileName) + " failed: its content does not match the signed package list";
+}
+
+std::string NotListedText(std::string_view fileName) {
+    return std::string(fileName) + " is not in the signed package list; it was not downloaded";
 }
 
 int FetchPackage(SetupContext& context, const FetchPlan& plan) { return PackageFetch(context, plan).Run(); }

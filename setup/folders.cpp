@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "win/file_links.h"
 #include "win/handles.h"
 #include "win/text.h"
 
@@ -47,15 +48,6 @@ int WalkPath(const std::string& path, std::string* errorText) {
     return ::CreateDirectoryA(component.c_str(), nullptr) ? 1 : 0;
 }
 
-std::string FullPath(const std::string& path) {
-    const DWORD needed = ::GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
-    if (!needed) return path;
-    std::string full(needed, '\0');
-    const DWORD length = ::GetFullPathNameA(path.c_str(), needed, full.data(), nullptr);
-    full.resize(length < needed ? length : 0);
-    return full;
-}
-
 bool IsFolder(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -63,7 +55,7 @@ bool IsFolder(const std::string& path) {
 
 // Only a folder at the asked place counts as made.
 int WalkAndConfirm(const std::string& path, std::string* errorText) {
-    const std::string full = FullPath(path);
+    const std::string full = win::FullPath(path);
     return WalkPath(path, errorText) && IsFolder(full) ? 1 : 0;
 }
 

@@ -6,12 +6,16 @@
 
 std::optional<DWORD> RunAndWait(const std::string& application, const std::string& commandLine,
                                 const std::string& currentDirectory) {
+    if (application.empty()) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return std::nullopt;
+    }
     std::vector<char> line(commandLine.begin(), commandLine.end());  // CreateProcess may write into it
     line.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+    if (!::CreateProcessA(application.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
                           nullptr, currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &info)) {
         return std::nullopt;
     }

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-// Starts the program (application name may be empty: taken from the command
-// line), waits without time limit and gives its exit code; nothing when it
-// could not be started (the thread's last error tells why). An exit code that
-// cannot be read counts as 1.
+// Starts the program named by its full path (never searched for), waits
+// without time limit and gives its exit code; nothing when it could not be
+// started (the thread's last error tells why). An exit code that cannot be
+// read counts as 1.
 std::optional<DWORD> RunAndWait(const std::string& application, const std::string& commandLine,
                                 const std::string& currentDirectory);
 

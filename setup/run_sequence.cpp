@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include "app/context.h"
+#include "prereq/sql_install.h"
 #include "prereq/sql_setup.h"
 #include "setup/client_setup.h"
 #include "setup/folders.h"
+#include "setup/package_trust.h"
 #include "setup/progress.h"
 #include "setup/registration.h"
 #include "setup/server_setup.h"
@@ -69,12 +71,29 @@ void CopySetupProgram(SetupContext& context) {
     context.host.ShowBox(nullptr, "Copy failed", "Error", MB_OK | MB_ICONERROR);
 }
 
+void InstallSqlServer(SetupContext& context) {
+    // Only the installer this run downloaded and checked is started; a copy
+    // left by an earlier run is not.
+    if (!context.packageTrust->FetchedThisRun(SQL_INSTALLER_NAME)) {
+        context.Log(LOG_SQL, std::string("SQL Server was not installed: ") + SQL_INSTALLER_NAME +
+                                 " was not downloaded in this run");
+        ++context.failedSteps;
+        return;
+    }
+    std::string serverDirectory = context.serverDirectory;
+    if (!text::EndsWithBackslash(serverDirectory)) serverDirectory += '\\';
+    const auto held = HoldVerifiedPackage(context, LOG_SQL, SqlInstallerPath(serverDirectory), SQL_INSTALLER_NAME);
+    if (held) context.sql->InstallSqlExpress();
+}
+
 int RunSetup(SetupContext& context) {
     SetProgressWeights(context);
     context.Log(LOG_UI, "Begin updating Software");
     CopySetupProgram(context);
     if ((context.setupFlags & SETUP_CLIENT) && context.client->UpdateClient()) RegisterProduct(context, LOG_CLIENT);
+    if (context.runStopped) return 1;
     if ((context.setupFlags & SETUP_SERVER) && context.server->UpdateServer()) RegisterProduct(context, LOG_SERVER);
-    if (context.setupFlags & SETUP_INSTALL_SQL) context.sql->InstallSqlExpress();
+    if (context.runStopped) return 1;
+    if (context.setupFlags & SETUP_INSTALL_SQL) InstallSqlServer(context);
     return 1;
 }

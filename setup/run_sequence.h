@@ -13,3 +13,5 @@ void SetProgressWeights(SetupContext& context);
 // The "Copying Targets" line written to the standard output when the copy fails.
 std::string CopyFailureText(unsigned long code, const std::string& systemText);
 void CopySetupProgram(SetupContext& context);
+// SQL Server Express, from the installer this run downloaded.
+void InstallSqlServer(SetupContext& context);

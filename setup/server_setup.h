@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/flags.h"
+#include "setup/download.h"
 #include "iis/iis_session.h"
 
 class SetupContext;
@@ -90,6 +91,7 @@ public:
 
 private:
     int SiteLevelFailure(const char* message);
-    bool HandOn(const std::string& fileName, int placement, unsigned bits);
+    HandOnResult HandOn(const std::string& fileName, const std::string& localPath, int placement, unsigned bits);
+    void UnpackServerCabinets();
     void StoreDownloadStatus(unsigned bits);
 };

@@ -6,6 +6,7 @@
 #include "setup/download.h"
 #include "setup/download_status.h"
 #include "setup/folders.h"
+#include "setup/package_trust.h"
 #include "setup/progress.h"
 #include "setup/server_setup.h"
 #include "win/text.h"
@@ -47,13 +48,38 @@ std::vector<std::string> PlanServerCabinets(SetupFlags flags, bool firstInstalla
     return cabinets;
 }
 
-bool ServerSetup::HandOn(const std::string& fileName, int placement, unsigned bits) {
-    if (bits & SERVER_INSTALLER_BITS) return RunInstaller() == 1;
-    if (placement == PLACE_UPDATE) {
-        owner.Log(LOG_SERVER, "Extracting", fileName);
-        return ExtractCabinet(owner, fileName, updateFolder, updateFolder) == 1;
+HandOnResult ServerSetup::HandOn(const std::string& fileName, const std::string& localPath, int placement,
+                                 unsigned bits) {
+    const bool installer = (bits & SERVER_INSTALLER_BITS) != 0;
+    if (placement == PLACE_UPDATE && !installer) owner.Log(LOG_SERVER, "Extracting", fileName);
+    if (!installer && !text::Contains(fileName, "cab")) {
+        // Stored only (SQL Server Express): it is checked again when it runs.
+        return placement == PLACE_UPDATE ? HandOnResult::Done : HandOnResult::Retry;
     }
-    return text::Contains(fileName, "cab") && ExtractCabinet(owner, fileName, cabFolder, updateFolder) == 1;
+    // What runs or is unpacked is what the list names, and stays so meanwhile.
+    const auto held = HoldVerifiedPackage(owner, LOG_SERVER, localPath, fileName);
+    if (!held) return HandOnResult::GiveUp;
+    bool done = false;
+    if (installer) {
+        done = RunInstaller() == 1;
+    } else {
+        done = ExtractCabinet(owner, fileName, placement == PLACE_UPDATE ? updateFolder : cabFolder, updateFolder) == 1;
+    }
+    return done ? HandOnResult::Done : HandOnResult::Retry;
+}
+
+void ServerSetup::UnpackServerCabinets() {
+    for (const std::string& cabinet : PlanServerCabinets(owner.setupFlags, owner.modeFlags & MODE_INSTALL)) {
+        // A cabinet this run did not fetch (its failure is reported) is not
+        // taken from an earlier run.
+        if (!owner.packageTrust->FetchedThisRun(cabinet)) continue;
+        const auto held = HoldVerifiedPackage(owner, LOG_SERVER, text::JoinPath(updateFolder, cabinet), cabinet);
+        if (!held) continue;
+        if (!ExtractCabinet(owner, cabinet, updateFolder, owner.serverDirectory)) {
+            owner.Log(LOG_SERVER, "Could not unpack " + cabinet + " into the server directory", owner.serverDirectory);
+            ++owner.failedSteps;
+        }
+    }
 }
 
 void ServerSetup::StoreDownloadStatus(unsigned bits) {
@@ -69,7 +95,9 @@ int ServerSetup::FetchServerPackage(const std::string& fileName, int placement, 
     plan.reportSendFailure = true;
     plan.downloadingText = "Downloading ";
     plan.downloadedText = "Downloaded ";
-    plan.handOn = [this, &fileName, placement, bits](const std::string&) { return HandOn(fileName, placement, bits); };
+    plan.handOn = [this, &fileName, placement, bits](const std::string& localPath) {
+        return HandOn(fileName, localPath, placement, bits);
+    };
     const int result = FetchPackage(owner, plan);
     if (result) StoreDownloadStatus(bits);
     return result;
@@ -111,12 +139,7 @@ int ServerSetup::UpdateServer() {
     }
 
     RemoveLibraryFiles(owner.serverDirectory);
-    for (const std::string& cabinet : PlanServerCabinets(owner.setupFlags, owner.modeFlags & MODE_INSTALL)) {
-        if (!ExtractCabinet(owner, cabinet, updateFolder, owner.serverDirectory)) {
-            owner.Log(LOG_SERVER, "Could not unpack " + cabinet + " into the server directory", owner.serverDirectory);
-            ++owner.failedSteps;
-        }
-    }
+    UnpackServerCabinets();
     owner.SetStatus("Downloaded and extracted required cabs ");
     RemoveLibraryFiles(updateFolder);
     owner.downloadStatus->Store(std::string("0"));

@@ -1,6 +1,8 @@
 #include "setup/setup_log.h"
 
 #include "app/context.h"
+#include "setup/package_trust.h"
+#include "win/file_links.h"
 #include "win/text.h"
 
 std::string_view LogPrefix(LogCategory category) {
@@ -38,6 +40,32 @@ std::string CreateProcessFailureText(unsigned long code, std::string_view system
     return out;
 }
 
+void WriteLogLine(const win::FileHandle& file, const std::string& line) {
+    if (!file) return;
+    ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+    DWORD written = 0;
+    ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+win::FileHandle OpenLogFile(const std::string& path) {
+    // A link planted under the log's name would let the elevated setup write
+    // wherever it points: the log is then not written at all.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
+        return {};
+    }
+    // An existing log is opened, never created through; a new one is created
+    // only where nothing (a dangling link included) has the name.
+    const DWORD disposition = attributes == INVALID_FILE_ATTRIBUTES ? CREATE_NEW : OPEN_EXISTING;
+    win::FileHandle file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                                       nullptr));
+    if (!file || win::OpenedThroughLink(file.Get(), path)) return {};
+    // Every run starts the log afresh.
+    if (!::SetEndOfFile(file.Get())) return {};
+    return file;
+}
+
 std::string SetupContext::LogFilePath() const { return LogFilePathIn(startDirectory); }
 
 void SetupContext::SetStatus(std::string_view text) {
@@ -60,15 +88,11 @@ int SetupContext::Log(LogCategory category, std::string_view message, std::optio
     SetStatus(line);
     if (!logFileOpened) {
         logFileOpened = true;
-        logFile.Reset(::CreateFileA(LogFilePath().c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        logFile = OpenLogFile(LogFilePath());
+        // Every log says when the build trusts only its own test key.
+        if (PackageKeysAreTestKey()) WriteLogLine(logFile, ComposeLogLine(LOG_UI, TEST_KEY_NOTICE, {}, {}));
     }
-    if (logFile) {
-        ::SetFilePointer(logFile.Get(), 0, nullptr, FILE_END);
-        DWORD written = 0;
-        ::WriteFile(logFile.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    }
+    WriteLogLine(logFile, line);
     return 1;
 }
 

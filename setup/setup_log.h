@@ -7,11 +7,14 @@
 #include <string_view>
 
 #include "app/flags.h"
+#include "win/handles.h"
 
 constexpr char LOG_FILE_NAME[] = "TovinSoft CorvantaAI  Setup v10.1.3.Log";
 // A composed line, CR LF included, never exceeds this many bytes.
 constexpr std::size_t LOG_LINE_LIMIT = 2000;
 constexpr int STATUS_LINE_ID = 40001;
+// The first line of every log of a build that trusts only its own test key.
+constexpr char TEST_KEY_NOTICE[] = "Package signatures: test key of this build";
 constexpr int PROGRESS_BAR_ID = 40002;
 
 std::string_view LogPrefix(LogCategory category);
@@ -19,3 +22,7 @@ std::string ComposeLogLine(LogCategory category, std::string_view message,
                            std::optional<std::string_view> detail1, std::optional<std::string_view> detail2);
 std::string LogFilePathIn(std::string_view startDirectory);
 std::string CreateProcessFailureText(unsigned long code, std::string_view systemText);
+// Opens the log for a fresh run; an invalid handle when it cannot be opened
+// safely (a link under its name) or at all.
+win::FileHandle OpenLogFile(const std::string& path);
+void WriteLogLine(const win::FileHandle& file, const std::string& line);

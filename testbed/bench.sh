@@ -36,8 +36,11 @@ fi
 
 "$TESTBED_DIR/machine.sh" create
 "$TESTBED_DIR/machine.sh" start
+# Signed as the vendor signs its downloads; the setup fetches nothing else.
+"$PROJECT_DIR/tools/sign-downloads.sh" "$BENCH_DIR/served" "$BUILD_DIR/package-signing/test-key.pem" 1000 2>/dev/null
 "$TESTBED_DIR/download_server/serve.sh" start "${SERVE_ARGS[@]}" --watch $$ >/dev/null
 eval "$("$TESTBED_DIR/download_server/serve.sh" env "${SERVE_ARGS[@]}")"
+"$TESTBED_DIR/machine.sh" policy "$CORVANTA_DOWNLOAD_SERVER"
 port=${CORVANTA_DOWNLOAD_SERVER##*:}
 DRIVE_C="$WINEPREFIX/drive_c"
 rm -rf "$DRIVE_C/bench" && mkdir -p "$DRIVE_C/bench/setup" "$DRIVE_C/bench/curl" "$DRIVE_C/bench/extract"

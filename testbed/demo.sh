@@ -95,10 +95,7 @@ XVFB_PID=$!
 export DISPLAY=":$display"
 set_graphics_driver x11
 "$TESTBED_DIR/machine.sh" start
-rm -rf "$MACHINE_DIR/downloads" && mkdir -p "$MACHINE_DIR/downloads"
-find "$BUILD_DIR/testbed/package-set" -maxdepth 1 -type f -exec cp -p {} "$MACHINE_DIR/downloads/" \;
-"$TESTBED_DIR/download_server/serve.sh" start --watch $$ >/dev/null
-eval "$("$TESTBED_DIR/download_server/serve.sh" env)"
+eval "$("$TESTBED_DIR/serve-packages.sh" $$ 2>/dev/null)"
 STATE="$MACHINE_DIR/server-state"
 reset_machine
 

@@ -4,6 +4,8 @@
 #   machine.sh start    keep one wineserver alive for a test run
 #   machine.sh stop     stop that wineserver and everything it runs
 #   machine.sh status   say whether the prefix is ready
+#   machine.sh policy <host:port>
+#                       set the DownloadServer policy the setup takes its server from
 set -euo pipefail
 source "$(dirname "$0")/env.sh"
 
@@ -91,10 +93,17 @@ stop() {
     wineserver -w >/dev/null 2>&1 || true
 }
 
+# The machine's administrator points the setup at the test download server,
+# as an administrator with a mirror does.
+policy() {
+    wine_quiet reg add 'HKLM\SOFTWARE\Policies\TovinSoft\Corvanta10' /v DownloadServer /d "$1" /f
+}
+
 case "${1:-}" in
     create) create ;;
     start) start ;;
     stop) stop ;;
+    policy) policy "${2:?usage: $0 policy <host:port>}" ;;
     status) if prefix_ready; then echo ready; else echo missing; exit 1; fi ;;
-    *) echo "usage: $0 create|start|stop|status" >&2; exit 2 ;;
+    *) echo "usage: $0 create|start|stop|status|policy <host:port>" >&2; exit 2 ;;
 esac

@@ -2,6 +2,7 @@
 // The handle kinds the setup owns, each closed by its own function.
 #include <windows.h>
 #include <winhttp.h>
+#include <bcrypt.h>
 
 #include "win/unique_handle.h"
 
@@ -26,11 +27,6 @@ struct RegKeyTraits {
     using Type = HKEY;
     static Type Invalid() { return nullptr; }
     static void Close(Type h) { ::RegCloseKey(h); }
-};
-struct GdiObjectTraits {
-    using Type = HGDIOBJ;
-    static Type Invalid() { return nullptr; }
-    static void Close(Type h) { ::DeleteObject(h); }
 };
 struct BrushTraits {
     using Type = HBRUSH;
@@ -58,6 +54,22 @@ struct GlobalMemoryTraits {  // WinHTTP proxy strings
     static void Close(Type h) { ::GlobalFree(h); }
 };
 
+struct CryptAlgorithmTraits {
+    using Type = BCRYPT_ALG_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct CryptHashTraits {
+    using Type = BCRYPT_HASH_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptDestroyHash(h); }
+};
+struct CryptKeyTraits {
+    using Type = BCRYPT_KEY_HANDLE;
+    static Type Invalid() { return nullptr; }
+    static void Close(Type h) { ::BCryptDestroyKey(h); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using FindHandle = UniqueHandle<FindHandleTraits>;
@@ -67,5 +79,8 @@ using InternetHandle = UniqueHandle<InternetHandleTraits>;
 using Library = UniqueHandle<LibraryTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+using CryptAlgorithm = UniqueHandle<CryptAlgorithmTraits>;
+using CryptHash = UniqueHandle<CryptHashTraits>;
+using CryptKey = UniqueHandle<CryptKeyTraits>;
 
 }  // namespace win

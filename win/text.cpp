@@ -95,6 +95,17 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool IsDeviceName(std::string_view name) {
+    // Windows ignores the extension and blanks or dots before it.
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && (base.back() == ' ' || base.back() == '.')) base.remove_suffix(1);
+    for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+        if (EqualsNoCase(base, device)) return true;
+    }
+    if (base.size() != 4 || base[3] < '1' || base[3] > '9') return false;
+    return EqualsNoCase(base.substr(0, 3), "COM") || EqualsNoCase(base.substr(0, 3), "LPT");
+}
+
 std::string Hex8(unsigned long value) {
     static constexpr char DIGITS[] = "0123456789ABCDEF";
     std::string out(8, '0');

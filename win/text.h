@@ -33,6 +33,9 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 long ParseLong(std::string_view s);
 bool Contains(std::string_view s, std::string_view part);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// A name Windows takes for a device whatever the folder: CON, PRN, AUX, NUL,
+// COM1 to COM9 and LPT1 to LPT9, in any case and with any extension.
+bool IsDeviceName(std::string_view name);
 // Eight upper-case hexadecimal digits, as status codes are shown.
 std::string Hex8(unsigned long value);
 

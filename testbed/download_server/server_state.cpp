@@ -41,7 +41,7 @@ std::vector<std::string> SplitTabs(const std::string& line) {
 }  // namespace
 
 DownloadServerState::DownloadServerState()
-    : server_(Environment("CORVANTA_DOWNLOAD_SERVER", missing_)),
+    : server_(Environment("CORVANTA_TESTBED_SERVER", missing_)),
       untrustedServer_(Environment("CORVANTA_TESTBED_UNTRUSTED_SERVER", missing_)),
       downloads_(Environment("CORVANTA_TESTBED_DOWNLOADS", missing_)),
       state_(Environment("CORVANTA_TESTBED_SERVER_STATE", missing_)) {}

@@ -27,7 +27,6 @@ protected:
         e2e::ResetMachine();
         snapshot = e2e::SnapshotDriveC();
     }
-    void TearDown() override { ::SetEnvironmentVariableA("CORVANTA_DOWNLOAD_SERVER", server.Server().c_str()); }
     Outcome Install(const Choices& choices) {
         SetupSession setup;
         setup.FillIn(choices);
@@ -89,7 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
         ServerFault{"CabinetTruncated", CABINET, R"("truncate")", 1, "Client Setup:Could not download Corvanta10AppSetup.cab after 5 attempts"},
         ServerFault{"CabinetDropped", CABINET, R"("drop")", 1, "Client Setup:Could not download Corvanta10AppSetup.cab after 5 attempts"},
         ServerFault{"CabinetSlow", CABINET, R"({"fault": "slow", "rate": 200000, "chunk": 8192})", 0, ""},
-        ServerFault{"CabinetBody404", CABINET, R"("body404")", 1, "Server Setup:Not valid cabinet"},
+        ServerFault{"CabinetBody404", CABINET, R"("body404")", 1,
+                    "Client Setup:Download of Corvanta10AppSetup.cab failed: its content does not match the signed "
+                    "package list"},
         ServerFault{"CabinetFailThenServe", CABINET, R"({"fault": "fail-then-serve", "count": 3, "with": "500"})", 0, ""},
         ServerFault{"Installer404", INSTALLER, R"("404")", 1,
                     "Client Setup:Could not find vcredist_x64.exe on server. Please contact you administrator"},
@@ -103,14 +104,21 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Faults, AnUnreachableServer) {
-    ::SetEnvironmentVariableA("CORVANTA_DOWNLOAD_SERVER", "localhost:1");
-    ExpectFailedRun(InstallClient(), CLIENT_FOLDERS, "Client Setup:Could not download Corvanta10AppSetup.cab after 5 attempts");
+    DownloadServerPolicy unreachable(server, "localhost:1");
+    const Outcome outcome = InstallClient();
+    // The signed package list is asked for first; nothing is fetched without it.
+    ExpectFailedRun(outcome, CLIENT_FOLDERS,
+                    "Client Setup:Could not get the signed package list from localhost; nothing was installed");
+    EXPECT_TRUE(HasLine(outcome.log, "Client Setup:Download of packages.manifest failed: the connection to the server "
+                                     "could not be made (12029)"))
+        << outcome.log;
 }
 
 TEST_F(Faults, AnUntrustedServerCertificate) {
-    ::SetEnvironmentVariableA("CORVANTA_DOWNLOAD_SERVER", server.UntrustedServer().c_str());
+    DownloadServerPolicy untrusted(server, server.UntrustedServer().c_str());
     const Outcome outcome = InstallClient();
-    ExpectFailedRun(outcome, CLIENT_FOLDERS, "Client Setup:Could not download Corvanta10AppSetup.cab after 5 attempts");
+    ExpectFailedRun(outcome, CLIENT_FOLDERS,
+                    "Client Setup:Could not get the signed package list from localhost; nothing was installed");
     EXPECT_NE(outcome.log.find("failed: "), std::string::npos) << outcome.log;
     EXPECT_TRUE(outcome.log.find("secure channel could not be set up with the server (12157)") != std::string::npos ||
                 outcome.log.find("certificate was not accepted (12175)") != std::string::npos)

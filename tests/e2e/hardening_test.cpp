@@ -71,4 +71,44 @@ TEST(Hardening, APlantedSystemDllBesideTheSetupIsNeverLoaded) {
     ::DeleteFileA(Mark("winhttp.dll").c_str());
 }
 
+TEST(Hardening, APlantedMsiexecBesideTheSetupOrInItsFolderNeverRuns) {
+    e2e::ResetMachine();
+    const std::string mark = "C:\\CorvantaTestbed\\planted-msiexec.started";
+    ::DeleteFileA(mark.c_str());
+    TempFolder downloads;
+    const std::string setupCopy = downloads / "CorvantaSetup.exe";
+    const std::string plant = e2e::WindowsPath(PLANTED_DIR) + "\\msiexec.exe";
+    ASSERT_TRUE(::CopyFileA(e2e::SetupProgram().c_str(), setupCopy.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(plant.c_str(), (downloads / "msiexec.exe").c_str(), FALSE));
+    {
+        e2e::SetupSession setup("", setupCopy);
+        ASSERT_TRUE(::CopyFileA(plant.c_str(), (setup.Run().StartFolder() + "\\msiexec.exe").c_str(), FALSE));
+        e2e::Choices choices;
+        choices.setupType = "Server";
+        choices.port = "1465";  // the information server's package runs through msiexec
+        setup.FillIn(choices);
+        const e2e::Outcome outcome = setup.PressOk();
+        EXPECT_EQ(outcome.exitCode, 0u) << outcome.log;
+    }
+    EXPECT_FALSE(FileExists(mark)) << "the planted msiexec ran: " << ReadFileText(mark);
+    EXPECT_NE(RegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\TovinSoft\\CorvantaIS", "InstallPath"), "<absent>")
+        << "the system's msiexec installed the information server";
+
+    // The control: a program that starts msiexec.exe by its bare name runs the plant.
+    ASSERT_TRUE(::CopyFileA((e2e::WindowsPath(PLANTED_DIR) + "\\plain_starter.exe").c_str(),
+                            (downloads / "plain_starter.exe").c_str(), FALSE));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::string line = "\"" + (downloads / "plain_starter.exe") + "\"";
+    if (::CreateProcessA((downloads / "plain_starter.exe").c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                         downloads.Path().c_str(), &startup, &info)) {
+        ::WaitForSingleObject(info.hProcess, 30000);
+        ::CloseHandle(info.hThread);
+        ::CloseHandle(info.hProcess);
+    }
+    EXPECT_TRUE(FileExists(mark)) << "the plant works on an unprotected program";
+    ::DeleteFileA(mark.c_str());
+}
+
 }  // namespace

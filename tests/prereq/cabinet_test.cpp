@@ -77,6 +77,11 @@ TEST_F(Cabinets, RefusesNamesThatWouldLeaveTheDestination) {
     EXPECT_TRUE(IsUnsafeCabinetName("a\\..\\b"));
     EXPECT_TRUE(IsUnsafeCabinetName("\\rooted"));
     EXPECT_FALSE(IsUnsafeCabinetName("..name"));
+    // Device names reach a device wherever they are written.
+    for (const char* name : {"CON", "nul.txt", "COM1.cab", "lpt9", "sub\\AUX.log", "PRN . x"}) {
+        EXPECT_TRUE(IsUnsafeCabinetName(name)) << name;
+    }
+    for (const char* name : {"CONSOLE.txt", "COM10", "lpt0", "NULL", "x.CON"}) EXPECT_FALSE(IsUnsafeCabinetName(name)) << name;
 }
 
 TEST_F(Cabinets, RefusesPathsLongerThanItsBuffers) {

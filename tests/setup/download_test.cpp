@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "setup/package_trust.h"
 #include "support/dialog_fixture.h"
+#include "support/package_signing.h"
+#include "support/registry.h"
 #include "support/testbed_access.h"
 #include "ui/ok_sequence.h"
 
@@ -21,7 +24,9 @@ protected:
         plan.category = LOG_CLIENT;
         plan.fileName = name;
         plan.localFolder = startFolder.Path();
-        plan.handOn = [handOnSucceeds](const std::string&) { return handOnSucceeds; };
+        plan.handOn = [handOnSucceeds](const std::string&) {
+            return handOnSucceeds ? HandOnResult::Done : HandOnResult::Retry;
+        };
         return FetchPackage(context, plan);
     }
     std::vector<std::string> Statuses(const std::string& name, size_t expected) {
@@ -46,7 +51,8 @@ TEST_F(Fetching, StoresACompleteFileAndSaysWhereItCameFrom) {
 }
 
 TEST_F(Fetching, NotFoundGoesOnWithoutAFile) {
-    ServedFile missing(server, "fetch-missing.cab", "");
+    ServedFile served(server, "fetch-missing.cab", PackagePath("TCrvx.cab"));
+    ServerFaults faults(server, {{"fetch-missing.cab", R"("404")"}});
     EXPECT_EQ(Fetch("fetch-missing.cab"), 1);
     EXPECT_TRUE(Logged("Client Setup:Could not find fetch-missing.cab on server. Please contact you administrator"));
     EXPECT_FALSE(FileExists(startFolder / "fetch-missing.cab"));
@@ -91,19 +97,123 @@ TEST_F(Fetching, AHandOnThatFailsFetchesTheFileAgain) {
     EXPECT_EQ(context.failedSteps, 1);
 }
 
-TEST_F(Fetching, StoresAPackageThatContainsTheText404) {
-    ServedFile served(server, "fetch-body404.bin", PackagePath("TCrvx.cab"));
-    ServerFaults faults(server, {{"fetch-body404.bin", R"("body404")"}});
+TEST_F(Fetching, StoresAListedPackageThatContainsTheText404) {
+    TempFolder source;
+    ASSERT_TRUE(WriteFileText(source / "body.bin", "404 Not Found is only text in this package\r\n"));
+    ServedFile served(server, "fetch-body404.bin", source / "body.bin");
     EXPECT_EQ(Fetch("fetch-body404.bin"), 1);
     EXPECT_EQ(ReadFileText(startFolder / "fetch-body404.bin").rfind("404 Not Found", 0), 0u);
     EXPECT_EQ(context.failedSteps, 0);
 }
 
-TEST_F(Fetching, ARequestThatCannotBeOpenedStopsTheUpdate) {
-    context.internetSession.Reset();
-    EXPECT_EQ(Fetch("anything.cab"), 0);
-    EXPECT_TRUE(Logged("Client Setup:Could not conact Url->downloads/anything.cab "));
+TEST_F(Fetching, ABodyChangedOnTheWayIsNotTheListedPackage) {
+    ServedFile served(server, "fetch-changed.bin", PackagePath("TCrvx.cab"));
+    ServerFaults faults(server, {{"fetch-changed.bin", R"("body404")"}});
+    EXPECT_EQ(Fetch("fetch-changed.bin"), 1);
+    EXPECT_TRUE(Logged(ContentMismatchText("fetch-changed.bin")));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-changed.bin"));
+    EXPECT_EQ(context.failedSteps, 1);
 }
+
+TEST_F(Fetching, ARequestThatCannotBeOpenedStopsTheUpdateAndCountsAsFailed) {
+    ServedFile served(server, "fetch-first.bin", PackagePath("TCrvx.cab"));
+    ASSERT_EQ(Fetch("fetch-first.bin"), 1);
+    context.internetSession.Reset();
+    EXPECT_EQ(Fetch("fetch-first.bin"), 0);
+    EXPECT_TRUE(Logged("Client Setup:Could not conact Url->downloads/fetch-first.bin "));
+    EXPECT_EQ(context.failedSteps, 1);
+}
+
+TEST_F(Fetching, AFileTheListDoesNotNameIsNeverAskedFor) {
+    ServedFile served(server, "fetch-unlisted.bin", PackagePath("TCrvx.cab"));
+    ServedList list(server, ServedFolderList(server, SERVED_SERIAL, {"fetch-unlisted.bin"}),
+                    ListSigner::BuildTestKey().Sign(ServedFolderList(server, SERVED_SERIAL, {"fetch-unlisted.bin"})));
+    EXPECT_EQ(Fetch("fetch-unlisted.bin"), 1);
+    EXPECT_TRUE(Logged("Client Setup:fetch-unlisted.bin is not in the signed package list; it was not downloaded"));
+    EXPECT_TRUE(server.Requests("fetch-unlisted.bin").empty());
+    EXPECT_FALSE(FileExists(startFolder / "fetch-unlisted.bin"));
+    EXPECT_EQ(context.failedSteps, 1);
+}
+
+TEST_F(Fetching, AFileThatDiffersFromTheListIsFetchedAgainAndNeverKept) {
+    ServedFile listed(server, "fetch-tampered.bin", PackagePath("TCrvx.cab"));
+    ServedFile tampered(server, "fetch-tampered.bin", PackagePath("TCorvanta10641.cab"), ListUpdate::KeepList);
+    EXPECT_EQ(Fetch("fetch-tampered.bin"), 1);
+    EXPECT_EQ(Statuses("fetch-tampered.bin", 5).size(), 5u);
+    EXPECT_TRUE(Logged(ContentMismatchText("fetch-tampered.bin")));
+    EXPECT_TRUE(Logged("Client Setup:Could not download fetch-tampered.bin after 5 attempts"));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-tampered.bin"));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-tampered.bin.partial"));
+    EXPECT_EQ(context.failedSteps, 1);
+}
+
+TEST_F(Fetching, TheListIsAskedForOnceARun) {
+    ServedFile served(server, "fetch-once.bin", PackagePath("TCrvx.cab"));
+    const size_t before = server.Requests("packages.manifest").size();
+    EXPECT_EQ(Fetch("fetch-once.bin"), 1);
+    EXPECT_EQ(Fetch("fetch-once.bin"), 1);
+    EXPECT_EQ(WaitForRequests(server, "packages.manifest", before + 1).size(), before + 1);
+    EXPECT_TRUE(Logged("Client Setup:Checked the signed package list of localhost (serial 1000)"));
+    EXPECT_EQ(RegistryQword(HKEY_LOCAL_MACHINE, PACKAGE_SERIAL_KEY, PACKAGE_SERIAL_VALUE), SERVED_SERIAL)
+        << "the serial taken is kept";
+}
+
+// A list the run cannot trust ends it: the fetch stops the update, and no
+// package is asked for.
+struct ListCase {
+    const char* name;
+    std::string (*list)(const testbed::DownloadServerState&);
+    std::string (*signature)(const std::string& list);
+    const char* fault;  // on packages.manifest, or nothing
+    const char* line;
+};
+
+std::string GoodList(const testbed::DownloadServerState& server) { return ServedFolderList(server); }
+std::string TestKey(const std::string& list) { return ListSigner::BuildTestKey().Sign(list); }
+
+class RefusedLists : public Fetching, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(RefusedLists, StopTheRunBeforeAnyPackage) {
+    const ListCase& c = GetParam();
+    ServedFile served(server, "fetch-after-list.bin", PackagePath("TCrvx.cab"));
+    const std::string list = c.list(server);
+    ServedList published(server, list, c.signature(list));
+    std::vector<std::pair<std::string, std::string>> entries;
+    if (c.fault) entries.push_back({"packages.manifest", c.fault});
+    ServerFaults faults(server, entries);
+    RegistryCleanup cleanup(HKEY_LOCAL_MACHINE, {PACKAGE_SERIAL_KEY});
+    SetRegistryQword(HKEY_LOCAL_MACHINE, PACKAGE_SERIAL_KEY, PACKAGE_SERIAL_VALUE, SERVED_SERIAL);
+
+    EXPECT_EQ(Fetch("fetch-after-list.bin"), 0);
+    EXPECT_TRUE(Logged(std::string("Client Setup:") + c.line)) << LogText();
+    EXPECT_TRUE(context.runStopped);
+    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_TRUE(server.Requests("fetch-after-list.bin").empty());
+    EXPECT_EQ(Fetch("fetch-after-list.bin"), 0) << "refused once, refused for the whole run";
+    EXPECT_EQ(context.failedSteps, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, RefusedLists,
+    ::testing::Values(
+        ListCase{"Unavailable", GoodList, TestKey, R"("500")",
+                 "Could not get the signed package list from localhost; nothing was installed"},
+        ListCase{"SignatureEmpty", GoodList, [](const std::string&) { return std::string(); }, nullptr,
+                 "The package list of localhost is not signed by TovinSoft; nothing was installed"},
+        ListCase{"SignatureGarbled", GoodList, [](const std::string&) { return std::string("\x30\x03\x02\x01\x01"); },
+                 nullptr, "The package list of localhost is not signed by TovinSoft; nothing was installed"},
+        ListCase{"SignedByAnotherKey", GoodList, [](const std::string& l) { return ListSigner::NewKey().Sign(l); },
+                 nullptr, "The package list of localhost is not signed by TovinSoft; nothing was installed"},
+        ListCase{"SignedOverOtherBytes", GoodList, [](const std::string& l) { return TestKey(l + "\n"); }, nullptr,
+                 "The package list of localhost is not signed by TovinSoft; nothing was installed"},
+        ListCase{"MalformedLine",
+                 [](const testbed::DownloadServerState&) { return std::string("serial 1000\n0123 12 short.cab\n"); },
+                 TestKey, nullptr, "The package list of localhost is not valid (line 2); nothing was installed"},
+        ListCase{"OlderSerial", [](const testbed::DownloadServerState& s) { return ServedFolderList(s, 999); }, TestKey,
+                 nullptr,
+                 "The package list of localhost is older than one already used (serial 999, at least 1000); nothing "
+                 "was installed"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConnectFailure, NamesWhatCouldNotBeReached) {
     EXPECT_EQ(ConnectFailureText("Url", "downloads/x.cab"), "Could not conact Url->downloads/x.cab ");

@@ -35,11 +35,15 @@ TEST(ServerPackages, FollowEditionBitSizeAndChoices) {
 }
 
 TEST(InstallerCommands, QuoteThePackageAndRunExecutablesWithTheSwitchesAlone) {
-    const InstallerCommand msi = PlanInstallerCommand("C:\\Srv Dir\\Update\\", "CorvantaISSetup.msi");
-    EXPECT_EQ(msi.application, "");
-    EXPECT_EQ(msi.commandLine, "msiexec.exe /i \"C:\\Srv Dir\\Update\\CorvantaISSetup.msi\" /quiet /norestart");
+    // msiexec comes from the system folder, named both as the program and as
+    // the quoted first word of its command line.
+    const InstallerCommand msi =
+        PlanInstallerCommand("C:\\Srv Dir\\Update\\", "CorvantaISSetup.msi", "C:\\windows\\system32");
+    EXPECT_EQ(msi.application, "C:\\windows\\system32\\msiexec.exe");
+    EXPECT_EQ(msi.commandLine, "\"C:\\windows\\system32\\msiexec.exe\" /i \"C:\\Srv Dir\\Update\\CorvantaISSetup.msi\" "
+                               "/quiet /norestart");
     EXPECT_EQ(msi.loggedText, "msiexec.exe /i C:\\Srv Dir\\Update\\CorvantaISSetup.msi");
-    const InstallerCommand exe = PlanInstallerCommand("C:\\Srv\\Update", "vcredist_x64.exe");
+    const InstallerCommand exe = PlanInstallerCommand("C:\\Srv\\Update", "vcredist_x64.exe", "C:\\windows\\system32");
     EXPECT_EQ(exe.application, "C:\\Srv\\Update\\vcredist_x64.exe");
     EXPECT_EQ(exe.commandLine, "/install /quiet /norestart");
 }

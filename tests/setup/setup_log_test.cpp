@@ -52,6 +52,30 @@ TEST_F(SetupLogFile, StartsFreshAndAppendsEveryLine) {
     EXPECT_EQ(context.Log(LOG_UI, "Begin updating Software"), 1);
     EXPECT_EQ(context.Log(LOG_CLIENT, "Client Directory", "c:\\x\\"), 1);
     EXPECT_EQ(LogText(), "User Interface:Begin updating Software\r\nClient Setup:Client Directory;c:\\x\\\r\n");
+    // The build trusts only its own test key, and its log says so first.
+    EXPECT_EQ(ReadFileText(context.LogFilePath()).rfind("User Interface:Package signatures: test key of this build\r\n"
+                                                        "User Interface:Begin updating Software\r\n", 0),
+              0u);
+}
+
+TEST_F(SetupLogFile, IsNotWrittenThroughALinkUnderItsName) {
+    // The test machine plants a link under the log's name in this folder.
+    const std::string target = "C:\\CorvantaLinks\\elsewhere\\target.txt";
+    const std::string before = ReadFileText(target);
+    ASSERT_FALSE(before.empty()) << "the machine's planted links are missing";
+    context.startDirectory = "C:\\CorvantaLinks\\start";
+    EXPECT_EQ(context.Log(LOG_UI, "Begin updating Software"), 1);
+    EXPECT_FALSE(context.logFile.Valid());
+    EXPECT_EQ(ReadFileText(target), before);
+    context.startDirectory = startFolder.Path();
+    // A folder under the log's name is no log either; a plain file is.
+    ASSERT_TRUE(::CreateDirectoryA((startFolder / "folder.log").c_str(), nullptr));
+    EXPECT_FALSE(OpenLogFile(startFolder / "folder.log").Valid());
+    ASSERT_TRUE(WriteFileText(startFolder / "plain.log", "earlier run\r\n"));
+    win::FileHandle plain = OpenLogFile(startFolder / "plain.log");
+    EXPECT_TRUE(plain.Valid());
+    plain.Reset();
+    EXPECT_EQ(ReadFileText(startFolder / "plain.log"), "") << "started afresh";
 }
 
 TEST_F(SetupLogFile, ShowsEveryLineInTheStatusLine) {

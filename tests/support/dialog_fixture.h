@@ -23,7 +23,7 @@ protected:
     bool Visible(int id) const { return ::GetWindowLongA(Control(id), GWL_STYLE) & WS_VISIBLE; }
     bool Shown(int id) const { return Visible(id) && ::IsWindowEnabled(Control(id)); }
     void SetControlText(int id, const std::string& text);
-    // The lines of the setup log written so far.
+    // The lines of the setup log written so far, after the test build's notice.
     std::string LogText() const;
     // Handles the messages that are waiting, as the message loop would.
     static void PumpMessages();

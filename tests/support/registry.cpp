@@ -16,6 +16,24 @@ void SetRegistryDword(HKEY root, const std::string& key, const std::string& name
     ::RegCloseKey(handle);
 }
 
+void SetRegistryQword(HKEY root, const std::string& key, const std::string& name, std::uint64_t value, REGSAM view) {
+    HKEY handle = nullptr;
+    if (::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &handle, nullptr)) return;
+    ::RegSetValueExA(handle, name.c_str(), 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    ::RegCloseKey(handle);
+}
+
+std::optional<std::uint64_t> RegistryQword(HKEY root, const std::string& key, const std::string& name, REGSAM view) {
+    std::uint64_t value = 0;
+    DWORD size = sizeof value;
+    if (::RegGetValueA(root, key.c_str(), name.c_str(),
+                       RRF_RT_REG_QWORD | (view == KEY_WOW64_32KEY ? RRF_SUBKEY_WOW6432KEY : RRF_SUBKEY_WOW6464KEY),
+                       nullptr, &value, &size)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 void CreateRegistryKey(HKEY root, const std::string& key, REGSAM view) {
     HKEY handle = nullptr;
     if (!::RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &handle, nullptr)) {

@@ -2,6 +2,8 @@
 // Registry keys a test sets up in the test machine and removes again.
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,10 @@ void SetRegistryString(HKEY root, const std::string& key, const std::string& nam
                        REGSAM view = KEY_WOW64_64KEY);
 void SetRegistryDword(HKEY root, const std::string& key, const std::string& name, DWORD value,
                       REGSAM view = KEY_WOW64_64KEY);
+void SetRegistryQword(HKEY root, const std::string& key, const std::string& name, std::uint64_t value,
+                      REGSAM view = KEY_WOW64_64KEY);
+std::optional<std::uint64_t> RegistryQword(HKEY root, const std::string& key, const std::string& name,
+                                           REGSAM view = KEY_WOW64_64KEY);
 void CreateRegistryKey(HKEY root, const std::string& key, REGSAM view = KEY_WOW64_64KEY);
 void DeleteRegistryTree(HKEY root, const std::string& key, REGSAM view = KEY_WOW64_64KEY);
 // The string value, or "<absent>".

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "support/package_signing.h"
 #include "support/registry.h"
 #include "support/temp_folder.h"
 
@@ -32,13 +33,16 @@ std::vector<testbed::RequestRecord> WaitForRequests(const testbed::DownloadServe
 
 std::string PackagePath(const std::string& name) { return Environment("CORVANTA_TESTBED_PACKAGES") + "\\" + name; }
 
-ServedFile::ServedFile(const testbed::DownloadServerState& server, std::string name, const std::string& sourcePath)
+ServedFile::ServedFile(const testbed::DownloadServerState& server, std::string name, const std::string& sourcePath,
+                       ListUpdate update)
     : server_(server), name_(std::move(name)) {
     if (sourcePath.empty()) {
         ::DeleteFileA(server_.DownloadPath(name_).c_str());
     } else {
         ::CopyFileA(sourcePath.c_str(), server_.DownloadPath(name_).c_str(), FALSE);
     }
+    // A file taken away stays listed: the server then answers 404 for it.
+    if (update == ListUpdate::Resign && !sourcePath.empty()) SignServedFolder(server_);
 }
 
 ServedFile::~ServedFile() {
@@ -48,6 +52,20 @@ ServedFile::~ServedFile() {
     } else {
         ::DeleteFileA(server_.DownloadPath(name_).c_str());
     }
+    SignServedFolder(server_);
+}
+
+DownloadServerPolicy::DownloadServerPolicy(const testbed::DownloadServerState& server, const char* value)
+    : server_(server) {
+    if (value) {
+        SetRegistryString(HKEY_LOCAL_MACHINE, DOWNLOAD_POLICY_KEY, "DownloadServer", value);
+    } else {
+        DeleteRegistryTree(HKEY_LOCAL_MACHINE, DOWNLOAD_POLICY_KEY);
+    }
+}
+
+DownloadServerPolicy::~DownloadServerPolicy() {
+    SetRegistryString(HKEY_LOCAL_MACHINE, DOWNLOAD_POLICY_KEY, "DownloadServer", server_.Server());
 }
 
 ServerFaults::ServerFaults(const testbed::DownloadServerState& server,

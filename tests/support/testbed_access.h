@@ -17,9 +17,14 @@ std::string PackagePath(const std::string& name);
 
 // Puts a file in the served folder under a name for the test's duration and
 // then restores the package set's own file (or removes it when it has none).
+// The signed list is made anew for the served files, unless the test asks
+// for a file that no longer matches it (a tampered package); a file taken
+// away (no source) stays listed, so the server answers 404 for it.
+enum class ListUpdate { Resign, KeepList };
 class ServedFile {
 public:
-    ServedFile(const testbed::DownloadServerState& server, std::string name, const std::string& sourcePath);
+    ServedFile(const testbed::DownloadServerState& server, std::string name, const std::string& sourcePath,
+               ListUpdate update = ListUpdate::Resign);
     ~ServedFile();
     ServedFile(const ServedFile&) = delete;
     ServedFile& operator=(const ServedFile&) = delete;
@@ -28,6 +33,20 @@ private:
     const testbed::DownloadServerState& server_;
     std::string name_;
 };
+
+// The machine's DownloadServer policy set to another value (nothing: no
+// policy) for the test's duration; afterwards it names the test server again.
+class DownloadServerPolicy {
+public:
+    DownloadServerPolicy(const testbed::DownloadServerState& server, const char* value);
+    ~DownloadServerPolicy();
+    DownloadServerPolicy(const DownloadServerPolicy&) = delete;
+    DownloadServerPolicy& operator=(const DownloadServerPolicy&) = delete;
+
+private:
+    const testbed::DownloadServerState& server_;
+};
+constexpr char DOWNLOAD_POLICY_KEY[] = "SOFTWARE\\Policies\\TovinSoft\\Corvanta10";
 
 // Faults for the test's duration; faults.json is restored afterwards.
 class ServerFaults {

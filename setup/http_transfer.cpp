@@ -1,0 +1,105 @@
+#include "setup/http_transfer.h"
+
+namespace {
+
+constexpr wchar_t ACCEPT_HEADER[] = L"Accept: */*\r\n\r\n";
+
+DWORD StatusCode(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    ::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, WINHTTP_HEADER_NAME_BY_INDEX,
+                          &status, &size, WINHTTP_NO_HEADER_INDEX);
+    return status;
+}
+
+std::optional<std::uint64_t> ContentLength(HINTERNET request) {
+    wchar_t text[32] = {};
+    DWORD size = sizeof text - sizeof(wchar_t);
+    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
+                               WINHTTP_NO_HEADER_INDEX)) {
+        return std::nullopt;
+    }
+    return ParseContentLength(text);
+}
+
+}  // namespace
+
+win::InternetHandle OpenPackageRequest(HINTERNET connection, const std::wstring& objectPath) {
+    win::InternetHandle request(::WinHttpOpenRequest(connection, L"GET", objectPath.c_str(), nullptr,
+                                                     WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                     WINHTTP_FLAG_SECURE | WINHTTP_FLAG_REFRESH));
+    if (request) {
+        DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        ::WinHttpSetOption(request.Get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
+    }
+    return request;
+}
+
+bool SendAndReceive(HINTERNET request, Answer& answer, DWORD& error, bool& sent) {
+    sent = ::WinHttpSendRequest(request, ACCEPT_HEADER, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != 0;
+    if (!sent || !::WinHttpReceiveResponse(request, nullptr)) {
+        error = ::GetLastError();
+        return false;
+    }
+    answer.status = StatusCode(request);
+    answer.contentLength = ContentLength(request);
+    return true;
+}
+
+BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t limit,
+                 const std::function<bool(const char*, DWORD)>& sink, std::uint64_t& received, DWORD& error) {
+    if (buffer.size() < READ_CHUNK_BYTES) buffer.resize(READ_CHUNK_BYTES);
+    received = 0;
+    while (received < limit) {
+        const std::uint64_t left = limit - received;
+        const DWORD ask = left < READ_CHUNK_BYTES ? static_cast<DWORD>(left) : READ_CHUNK_BYTES;
+        DWORD read = 0;
+        if (!::WinHttpReadData(request, buffer.data(), ask, &read)) {
+            error = ::GetLastError();
+            return BodyEnd::ReadFailed;
+        }
+        if (read == 0) break;
+        received += read;
+        if (!sink(buffer.data(), read)) return BodyEnd::Refused;
+    }
+    return BodyEnd::Complete;
+}
+
+std::optional<std::uint64_t> ParseContentLength(std::wstring_view text) {
+    if (text.empty() || text.size() > 19) return std::nullopt;  // no overflow
+    std::uint64_t length = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        length = length * 10 + static_cast<unsigned>(c - L'0');
+    }
+    return length;
+}
+
+std::string WinHttpErrorText(DWORD code) {
+    // The texts of the errors a download meets; the system may have none.
+    switch (code) {
+        case ERROR_WINHTTP_TIMEOUT: return "the operation timed out";
+        case ERROR_WINHTTP_NAME_NOT_RESOLVED: return "the server name could not be resolved";
+        case ERROR_WINHTTP_CANNOT_CONNECT: return "the connection to the server could not be made";
+        case ERROR_WINHTTP_CONNECTION_ERROR: return "the connection with the server was ended";
+        case ERROR_WINHTTP_INVALID_SERVER_RESPONSE: return "the server's answer could not be understood";
+        case ERROR_WINHTTP_SECURE_CHANNEL_ERROR: return "a secure channel could not be set up with the server";
+        case ERROR_WINHTTP_SECURE_FAILURE: return "the server's certificate was not accepted";
+        case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID: return "the server's certificate has expired or is not yet valid";
+        case ERROR_WINHTTP_SECURE_CERT_CN_INVALID: return "the server's certificate is for another name";
+        case ERROR_WINHTTP_SECURE_INVALID_CA: return "the server's certificate comes from an authority this machine does not trust";
+        default: break;
+    }
+    char* buffer = nullptr;
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                                        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    ::GetModuleHandleA("winhttp.dll"), code, 0, reinterpret_cast<char*>(&buffer), 0,
+                                    nullptr);
+    win::LocalMemory owner(buffer);
+    std::string message;
+    if (length && buffer) message.assign(buffer, length);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message.empty() ? "error " + std::to_string(code) : message;
+}

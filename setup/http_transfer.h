@@ -1,0 +1,43 @@
+#pragma once
+// One HTTPS GET of the download protocol: the request, its answer and its
+// body, whatever the caller does with the bytes.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "win/handles.h"
+
+// Reads of 256 KiB: measured in the test machine, both WinHTTP's TLS reads
+// and the file writes are two to three times faster than with 15 MB reads.
+constexpr DWORD READ_CHUNK_BYTES = 256 * 1024;
+
+// A GET of downloads/<name> with the protocol's flags; redirects are never
+// followed, so a mirror cannot send the setup elsewhere.
+win::InternetHandle OpenPackageRequest(HINTERNET connection, const std::wstring& objectPath);
+
+struct Answer {
+    DWORD status = 0;
+    std::optional<std::uint64_t> contentLength;
+};
+
+// Sends the request with the protocol's header block and waits for the
+// answer; false with the system's error code when either fails (sent tells
+// whether the send itself worked).
+bool SendAndReceive(HINTERNET request, Answer& answer, DWORD& error, bool& sent);
+
+enum class BodyEnd { Complete, ReadFailed, Refused };
+// Reads the body into the sink, at most `limit` bytes (reading stops there);
+// the sink refuses by returning false. `received` counts what was delivered.
+BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t limit,
+                 const std::function<bool(const char* data, DWORD size)>& sink, std::uint64_t& received,
+                 DWORD& error);
+
+// The decimal Content-Length text of an answer; nothing when it is not one.
+std::optional<std::uint64_t> ParseContentLength(std::wstring_view text);
+std::string WinHttpErrorText(DWORD code);
