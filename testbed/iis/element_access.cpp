@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "com_object.h"
+#include "pool_state.h"
 
 namespace iisadmin {
 namespace {
@@ -37,6 +38,18 @@ void Apply(std::vector<Entry>& list, const Node& owner, const CollectionSchema& 
 }
 
 HRESULT Editable(const ElementData& element) { return element.readOnly ? E_ACCESSDENIED : S_OK; }
+
+// A runtime property is asked of the running server, which knows the element
+// by the name it has in the committed file.
+HRESULT ReadRuntimeProperty(const ElementData& element, const PropertySchema& schema,
+                            std::optional<TypedValue>& value) {
+    if (element.schema->run != RunKind::ApplicationPool) return kNotSupported;
+    const std::wstring* name = element.node->Attribute(L"name");
+    bool started = false;
+    if (HRESULT hr = PoolRunState(name ? *name : std::wstring(), started); FAILED(hr)) return hr;
+    value = ParseStored(&schema, started ? L"Started" : L"Stopped");
+    return value ? S_OK : kInvalidData;
+}
 
 }  // namespace
 
@@ -74,6 +87,7 @@ HRESULT FindProperty(const ElementData& element, std::wstring_view name, const P
 
 HRESULT ReadProperty(const ElementData& element, const PropertySchema* schema, std::wstring_view spelling,
                      std::optional<TypedValue>& value) {
+    if (schema && schema->runtime) return ReadRuntimeProperty(element, *schema, value);
     const std::wstring* stored = element.node->Attribute(spelling);
     if (!stored && element.inherited) stored = element.inherited->Attribute(spelling);
     if (!stored && schema && schema->defaultValue) stored = &*schema->defaultValue;
@@ -88,6 +102,7 @@ HRESULT ReadProperty(const ElementData& element, const PropertySchema* schema, s
 HRESULT WriteProperty(const ElementData& element, const PropertySchema* schema, std::wstring_view spelling,
                       const VARIANT& value) {
     if (HRESULT hr = Editable(element); FAILED(hr)) return hr;
+    if (schema && schema->runtime) return E_ACCESSDENIED;
     TypedValue typed;
     if (HRESULT hr = FromVariant(schema, value, typed); FAILED(hr)) return hr;
     element.node->SetAttribute(spelling, FormatValue(schema, typed));
@@ -97,6 +112,9 @@ HRESULT WriteProperty(const ElementData& element, const PropertySchema* schema, 
 
 HRESULT ResetProperty(const ElementData& element, std::wstring_view spelling) {
     if (HRESULT hr = Editable(element); FAILED(hr)) return hr;
+    if (const PropertySchema* schema = element.schema->Property(spelling); schema && schema->runtime) {
+        return E_ACCESSDENIED;
+    }
     if (element.node->RemoveAttribute(spelling)) element.document->Touch();
     return S_OK;
 }

@@ -27,6 +27,9 @@ HRESULT FindProperty(const ElementData& element, std::wstring_view name, const P
                      std::wstring& spelling);
 // The property's value: set here, else at server level, else the default;
 // nothing when none applies. 0x8007000D for a stored text of the wrong type.
+// A runtime property (a pool's "state") comes from the running server: for an
+// element not in the committed file 0x800710D8; writing or clearing one
+// answers E_ACCESSDENIED.
 HRESULT ReadProperty(const ElementData& element, const PropertySchema* schema, std::wstring_view spelling,
                      std::optional<TypedValue>& value);
 HRESULT WriteProperty(const ElementData& element, const PropertySchema* schema, std::wstring_view spelling,

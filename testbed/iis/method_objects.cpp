@@ -1,9 +1,11 @@
-// The methods of an element: a site's Start and Stop.
+// The methods of an element: a site's Start and Stop, an application pool's
+// Start, Stop and Recycle.
 #include <mutex>
 
 #include "com_object.h"
 #include "element_access.h"
 #include "objects.h"
+#include "pool_state.h"
 #include "site_state.h"
 
 namespace iisadmin {
@@ -21,7 +23,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return refs_.AddRef(); }
     ULONG STDMETHODCALLTYPE Release() override { return refs_.Release(this); }
 
-    // Start and Stop take no input and give no output.
+    // None of these methods takes input or gives output.
     HRESULT STDMETHODCALLTYPE get_Input(IAppHostElement** out) override { return Clean(out) ? S_OK : E_POINTER; }
     HRESULT STDMETHODCALLTYPE get_Output(IAppHostElement** out) override { return Clean(out) ? S_OK : E_POINTER; }
     HRESULT STDMETHODCALLTYPE Execute() override {
@@ -35,7 +37,12 @@ public:
                 }
                 if (value) name = value->text;
             }
-            return RunSiteMethod(name, method_);
+            switch (owner_.schema->run) {
+                case RunKind::Site: return RunSiteMethod(name, method_);
+                case RunKind::ApplicationPool: return RunPoolMethod(name, method_);
+                case RunKind::None: break;
+            }
+            return E_NOTIMPL;
         });
     }
     HRESULT STDMETHODCALLTYPE GetMetadata(BSTR, VARIANT* value) override {

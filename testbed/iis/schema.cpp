@@ -11,20 +11,23 @@ namespace {
 using Values = std::vector<EnumValue>;
 
 PropertySchema Text(std::wstring name, std::optional<std::wstring> def = std::wstring()) {
-    return {std::move(name), ValueType::String, std::move(def), {}};
+    return {std::move(name), ValueType::String, std::move(def), {}, false};
 }
-PropertySchema Key(std::wstring name) { return {std::move(name), ValueType::String, std::nullopt, {}}; }
+PropertySchema Key(std::wstring name) { return {std::move(name), ValueType::String, std::nullopt, {}, false}; }
 PropertySchema Bool(std::wstring name, bool def) {
-    return {std::move(name), ValueType::Bool, std::wstring(def ? L"true" : L"false"), {}};
+    return {std::move(name), ValueType::Bool, std::wstring(def ? L"true" : L"false"), {}, false};
 }
 PropertySchema UInt(std::wstring name, std::optional<std::wstring> def) {
-    return {std::move(name), ValueType::UInt32, std::move(def), {}};
+    return {std::move(name), ValueType::UInt32, std::move(def), {}, false};
 }
 PropertySchema Enum(std::wstring name, std::wstring def, Values values) {
-    return {std::move(name), ValueType::Enum, std::move(def), std::move(values)};
+    return {std::move(name), ValueType::Enum, std::move(def), std::move(values), false};
 }
 PropertySchema Flags(std::wstring name, std::wstring def, Values values) {
-    return {std::move(name), ValueType::Flags, std::move(def), std::move(values)};
+    return {std::move(name), ValueType::Flags, std::move(def), std::move(values), false};
+}
+PropertySchema RuntimeEnum(std::wstring name, Values values) {
+    return {std::move(name), ValueType::Enum, std::nullopt, std::move(values), true};
 }
 
 // All schema objects live here, so the pointers between them stay valid.
@@ -103,6 +106,7 @@ void Tables::BuildSites() {
     site->children = {bindings, limits, logFile, traceLogging, applicationDefaults, directoryDefaults};
     site->collection = CollectionSchema{L"application", application, {{L"path"}}};
     site->methods = {L"Start", L"Stop"};
+    site->run = RunKind::Site;
 
     auto siteDefaults = New(L"siteDefaults", {Bool(L"serverAutoStart", true)});
     siteDefaults->children = {limits, logFile, traceLogging};
@@ -154,8 +158,14 @@ void Tables::BuildApplicationPools() {
     auto defaults = New(L"applicationPoolDefaults", poolProperties);
     defaults->children = {processModel, recycling, failure, cpu};
     poolProperties.insert(poolProperties.begin(), Key(L"name"));
+    // The values of IIS's runtime object state; the stand-in's pools are only
+    // ever started or stopped.
+    poolProperties.push_back(RuntimeEnum(L"state", {{L"Starting", 0}, {L"Started", 1}, {L"Stopping", 2},
+                                                    {L"Stopped", 3}, {L"Unknown", 4}}));
     auto pool = New(L"add", poolProperties);
     pool->children = {processModel, recycling, failure, cpu};
+    pool->methods = {L"Start", L"Stop", L"Recycle"};
+    pool->run = RunKind::ApplicationPool;
 
     auto pools = New(L"applicationPools");
     pools->children = {defaults};

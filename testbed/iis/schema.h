@@ -22,9 +22,16 @@ struct PropertySchema {
     ValueType type = ValueType::String;
     std::optional<std::wstring> defaultValue;  // none: an absent attribute reads as ""
     std::vector<EnumValue> values;            // for Enum and Flags
+    // Answered by the running server rather than the file (a pool's "state"):
+    // read-only, never stored.
+    bool runtime = false;
 };
 
 struct ElementSchema;
+
+// What the running server knows an element as: its methods and runtime
+// properties go there.
+enum class RunKind { None, Site, ApplicationPool };
 
 struct CollectionSchema {
     std::wstring addName;  // "add", "site", "application", ...
@@ -40,6 +47,7 @@ struct ElementSchema {
     std::vector<const ElementSchema*> children;
     std::optional<CollectionSchema> collection;
     std::vector<std::wstring> methods;
+    RunKind run = RunKind::None;
 
     const PropertySchema* Property(std::wstring_view property) const;  // case-insensitive
     const ElementSchema* Child(std::wstring_view child) const;         // case-insensitive

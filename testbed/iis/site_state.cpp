@@ -2,38 +2,10 @@
 
 #include <vector>
 
-#include "com_object.h"
-#include "config_paths.h"
-#include "config_xml.h"
-#include "document.h"
-#include "win/handles.h"
-
 namespace iisadmin {
 namespace {
 
-std::wstring Folded(std::wstring_view text) {
-    std::wstring folded(text);
-    if (!folded.empty()) ::CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
-    return folded;
-}
-
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
-void Record(std::wstring_view line) {
-    ::CreateDirectoryW(kStateFolder, nullptr);
-    win::FileHandle file(::CreateFileW(kStateLog, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    const std::string bytes = Utf8(line) + "\r\n";
-    DWORD written = 0;
-    ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
+void Record(const std::wstring& site, std::wstring event) { AppendStateRecord({site, L"", std::move(event)}); }
 
 std::vector<Binding> BindingsOf(const Node& site) {
     std::vector<Binding> found;
@@ -74,32 +46,11 @@ bool BindingsClash(const Binding& a, const Binding& b) {
     return EqualsNoCase(a.protocol, b.protocol) && a.port == b.port && EqualsNoCase(a.host, b.host) && sameAddress;
 }
 
-std::map<std::wstring, bool> RecordedStates(std::string_view log) {
-    std::map<std::wstring, bool> states;
-    const std::wstring text = Wide(log);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L'\n', start);
-        if (end == std::wstring::npos) end = text.size();
-        std::wstring_view line(text.data() + start, end - start);
-        if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
-        start = end + 1;
-        const size_t tab = line.find(L'\t');
-        if (tab == std::wstring_view::npos) continue;
-        const std::wstring_view method = line.substr(tab + 1);
-        if (method == L"Start" || method == L"Stop") states[Folded(line.substr(0, tab))] = method == L"Start";
-    }
-    return states;
-}
+std::map<std::wstring, bool> RecordedStates(std::string_view log) { return iisadmin::RecordedStates(log, L""); }
 
 HRESULT RunSiteMethod(std::wstring_view siteName, std::wstring_view method) {
-    HRESULT error = S_OK;
-    std::optional<std::string> bytes = ReadWholeFile(ConfigurationFilePath(), &error);
-    if (!bytes) return error;
-    ParsedFile parsed = ParseConfiguration(*bytes);
-    if (FAILED(parsed.result)) return parsed.result;
-    Node::Ptr configuration = parsed.file->Child(L"configuration");
-    Node::Ptr sites = configuration ? FindServerSection(*configuration, L"system.applicationHost/sites") : nullptr;
+    Node::Ptr sites;
+    if (HRESULT hr = ReadCommittedSection(L"system.applicationHost/sites", sites); FAILED(hr)) return hr;
     if (!sites || siteName.empty()) return kSiteUnknown;
 
     Node::Ptr site;
@@ -111,24 +62,24 @@ HRESULT RunSiteMethod(std::wstring_view siteName, std::wstring_view method) {
     const std::wstring name = *site->Attribute(L"name");
 
     if (method == L"Start") {
-        std::map<std::wstring, bool> recorded = RecordedStates(ReadWholeFile(kStateLog, nullptr).value_or(""));
+        const std::map<std::wstring, bool> recorded = CurrentRecordedStates(L"");
         const std::vector<Binding> own = BindingsOf(*site);
         for (const auto& other : sites->Children(L"site")) {
             const std::wstring* otherName = other->Attribute(L"name");
             if (other == site || !otherName) continue;
-            auto state = recorded.find(Folded(*otherName));
+            auto state = recorded.find(FoldedName(*otherName));
             const bool started = state != recorded.end() ? state->second : StartsWithServer(*other);
             if (!started) continue;
             for (const auto& theirs : BindingsOf(*other)) {
                 for (const auto& ours : own) {
                     if (!BindingsClash(ours, theirs)) continue;
-                    Record(name + L"\tStart failed 0x80070020");
+                    Record(name, L"Start failed 0x80070020");
                     return kBindingInUse;
                 }
             }
         }
     }
-    Record(name + L"\t" + std::wstring(method));
+    Record(name, std::wstring(method));
     return S_OK;
 }
 

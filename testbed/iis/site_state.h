@@ -1,8 +1,8 @@
 #pragma once
-// The running state of sites, as far as the setup can see it: Start and Stop
-// work on the committed configuration (the file), are recorded in
-// C:\CorvantaTestbed\iis-state.log, and Start fails like IIS does when a
-// started site already listens on one of the site's bindings.
+// The running state of sites: Start and Stop work on the committed
+// configuration, are recorded in the state log (state_log.h), and Start fails
+// like IIS does when a started site already listens on one of the site's
+// bindings.
 #include <windows.h>
 
 #include <map>
@@ -10,12 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "state_log.h"
+
 namespace iisadmin {
 
-inline constexpr wchar_t kStateFolder[] = L"C:\\CorvantaTestbed";
-inline constexpr wchar_t kStateLog[] = L"C:\\CorvantaTestbed\\iis-state.log";
-
-inline constexpr HRESULT kSiteUnknown = static_cast<HRESULT>(0x800710D8);    // ERROR_OBJECT_NOT_FOUND
+inline constexpr HRESULT kSiteUnknown = kObjectUnknown;
 inline constexpr HRESULT kBindingInUse = static_cast<HRESULT>(0x80070020);   // ERROR_SHARING_VIOLATION
 
 struct Binding {
@@ -30,7 +29,8 @@ std::optional<Binding> ParseBinding(std::wstring_view protocol, std::wstring_vie
 // same address or "*" on either side.
 bool BindingsClash(const Binding& a, const Binding& b);
 
-// Last successful Start or Stop per site (names case folded) in the log's text.
+// Last successful Start or Stop per site (names case folded) in the log's text;
+// the lines of application pools do not count.
 std::map<std::wstring, bool> RecordedStates(std::string_view log);
 
 // Runs "Start" or "Stop" for the site of that name; records the outcome.

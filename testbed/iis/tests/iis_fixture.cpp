@@ -181,6 +181,16 @@ void SetText(IAppHostElement* element, std::wstring_view property, std::wstring_
     Check(Set(element, property, Variant::Text(value)), "put_Value");
 }
 
+HRESULT RunMethod(IAppHostElement* element, std::wstring_view method) {
+    ComPtr<IAppHostMethodCollection> methods;
+    Check(element->get_Methods(methods.Put()), "get_Methods");
+    ComPtr<IAppHostMethod> found;
+    Check(methods->get_Item(Variant::Text(method).Get(), found.Put()), "method get_Item");
+    ComPtr<IAppHostMethodInstance> instance;
+    Check(found->CreateInstance(instance.Put()), "CreateInstance");
+    return instance->Execute();
+}
+
 Variant Index(long index) { return Variant::Int32(index); }
 
 std::string Narrow(std::wstring_view text) {

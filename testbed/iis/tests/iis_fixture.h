@@ -74,6 +74,10 @@ Variant Value(IAppHostElement* element, std::wstring_view property);
 HRESULT Set(IAppHostElement* element, std::wstring_view property, const Variant& value);
 void SetText(IAppHostElement* element, std::wstring_view property, std::wstring_view value);
 
+// Runs a method of the element the way the setup does: get_Methods, get_Item
+// by name, CreateInstance, Execute; Execute's answer.
+HRESULT RunMethod(IAppHostElement* element, std::wstring_view method);
+
 Variant Index(long index);
 std::string Narrow(std::wstring_view text);
 size_t Occurrences(std::string_view text, std::string_view part);

@@ -6,15 +6,7 @@ namespace {
 
 class SiteMethods : public IisTest {
 protected:
-    static HRESULT Run(IAppHostElement* site, const wchar_t* method) {
-        ComPtr<IAppHostMethodCollection> methods;
-        Check(site->get_Methods(methods.Put()), "get_Methods");
-        ComPtr<IAppHostMethod> found;
-        Check(methods->get_Item(Variant::Text(method).Get(), found.Put()), "method get_Item");
-        ComPtr<IAppHostMethodInstance> instance;
-        Check(found->CreateInstance(instance.Put()), "CreateInstance");
-        return instance->Execute();
-    }
+    static HRESULT Run(IAppHostElement* site, const wchar_t* method) { return RunMethod(site, method); }
     static ComPtr<IAppHostElement> Site(IAppHostWritableAdminManager* manager, const wchar_t* name) {
         auto site = Find(CollectionOf(Section(manager, kSites).Get()).Get(), name);
         if (!site) throw Failure("no site");
@@ -32,7 +24,7 @@ TEST_F(SiteMethods, StartAndStopAreRecordedInOrder) {
     EXPECT_EQ(StateLog(), "TCorvanta108080\tStart\r\nTCorvanta108080\tStop\r\nTCorvanta108080\tStart\r\n");
 }
 
-TEST_F(SiteMethods, OnlySitesHaveMethods) {
+TEST_F(SiteMethods, OnlySitesAndPoolsHaveMethods) {
     UseScenario(L"default-web-site");
     auto manager = NewManager();
     ComPtr<IAppHostMethodCollection> methods;
@@ -42,8 +34,13 @@ TEST_F(SiteMethods, OnlySitesHaveMethods) {
     EXPECT_EQ(count, 2u);
     ComPtr<IAppHostMethod> method;
     EXPECT_EQ(methods->get_Item(Variant::Text(L"Recycle").Get(), method.Put()), static_cast<HRESULT>(0x80070585));
-    auto pool = ItemAt(CollectionOf(Section(manager.Get(), kPools).Get()).Get(), 0);
-    Check(pool->get_Methods(methods.Put()), "pool get_Methods");
+    // Pools have theirs (pool_methods_test.cpp); the pool defaults and the
+    // section itself have none.
+    auto pools = Section(manager.Get(), kPools);
+    Check(ChildOf(pools.Get(), L"applicationPoolDefaults")->get_Methods(methods.Put()), "defaults get_Methods");
+    Check(methods->get_Count(&count), "get_Count");
+    EXPECT_EQ(count, 0u);
+    Check(pools->get_Methods(methods.Put()), "section get_Methods");
     Check(methods->get_Count(&count), "get_Count");
     EXPECT_EQ(count, 0u);
 }

@@ -1,6 +1,8 @@
 // Value conversions and binding rules, as plain functions.
 #include <gtest/gtest.h>
 
+#include "iis_fixture.h"
+#include "pool_state.h"
 #include "schema.h"
 #include "site_state.h"
 #include "values.h"
@@ -96,6 +98,51 @@ TEST(SiteStates, TheLastRecordedStartOrStopCounts) {
     EXPECT_TRUE(states[L"DEFAULT WEB SITE"]);
     EXPECT_TRUE(states[L"TCORVANTA10"]);
     EXPECT_FALSE(iisadmin::RecordedStates("TCorvanta10\tStart\nTCorvanta10\tStop\n")[L"TCORVANTA10"]);
+}
+
+TEST(SiteStates, PoolLinesDoNotCountForSites) {
+    auto states = iisadmin::RecordedStates("TCorvanta10\tStart\r\nTCorvanta10\tAppPool\tStop\r\n");
+    ASSERT_EQ(states.size(), 1u);
+    EXPECT_TRUE(states[L"TCORVANTA10"]);
+}
+
+TEST(PoolStates, TheLastRecordedStartOrStopOfThePoolCounts) {
+    const char* log =
+        "TCorvanta10\tAppPool\tStop\r\n"
+        "TCorvanta10\tStart\r\n"
+        "DefaultAppPool\tAppPool\tStop\r\n"
+        "tcorvanta10\tAppPool\tStart failed 0x80070420\r\n"
+        "DefaultAppPool\tAppPool\tRecycle\r\n"
+        "defaultapppool\tAppPool\tStart\n";
+    auto states = iisadmin::RecordedStates(log, iisadmin::kPoolKind);
+    ASSERT_EQ(states.size(), 2u);
+    EXPECT_FALSE(states[L"TCORVANTA10"]);  // a failed Start and a site's Start change nothing
+    EXPECT_TRUE(states[L"DEFAULTAPPPOOL"]);
+}
+
+TEST(PoolStates, MethodsChangeTheStateOnlyWhenTheyWork) {
+    struct Case {
+        bool started;
+        const wchar_t* method;
+        HRESULT result;
+        bool startedAfter;
+        const wchar_t* event;
+    } cases[] = {
+        {false, L"Start", S_OK, true, L"Start"},
+        {true, L"Start", static_cast<HRESULT>(0x80070420), true, L"Start failed 0x80070420"},
+        {true, L"Stop", S_OK, false, L"Stop"},
+        {false, L"Stop", static_cast<HRESULT>(0x80070426), false, L"Stop failed 0x80070426"},
+        {true, L"Recycle", S_OK, true, L"Recycle"},
+        {false, L"Recycle", static_cast<HRESULT>(0x80070426), false, L"Recycle failed 0x80070426"},
+        {true, L"Pause", E_INVALIDARG, true, L"Pause failed 0x80070057"},
+        {false, L"start", E_INVALIDARG, false, L"start failed 0x80070057"},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = iisadmin::ApplyPoolMethod(c.started, c.method);
+        EXPECT_EQ(outcome.result, c.result) << Narrow(c.method) << " started=" << c.started;
+        EXPECT_EQ(outcome.started, c.startedAfter) << Narrow(c.method) << " started=" << c.started;
+        EXPECT_EQ(iisadmin::PoolEvent(c.method, outcome.result), c.event);
+    }
 }
 
 }  // namespace
