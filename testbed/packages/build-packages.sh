@@ -119,6 +119,14 @@ for n in 1 2 3 4; do printf 'unsafe-names.cab entry %s: must never be written ou
 "${CABTOOL[@]}" write "$F/unsafe-names.cab" --time "$STORED_TIME" \
     --file good.txt "$U/1" --file 'C:\Windows\evil.txt' "$U/2" --file 'D:evil.txt' "$U/3" --file '..\evil.txt' "$U/4"
 
+# A large server cabinet: 41's three module files and 96 MiB of text-like data,
+# so that unpacking it takes long enough for a test to stop the setup meanwhile.
+L="$STAGE/large-641"
+mkdir -p "$L"
+for name in TCorvanta10.dll TCrv10Cml.dll TCrv10Cmn.dll; do content "$L" "$name" "server file of TCorvanta10641.cab (large)"; done
+(set +o pipefail; head -c $((72 * 1024 * 1024)) /dev/urandom | base64 -w 76 | head -c $((96 * 1024 * 1024)) >"$L/TCrv10Bulk.dat")
+(cd "$L" && TZ=UTC touch -d "$STORED_TIME" -- * && gcab -c -z "$F/large-641.cab" TCorvanta10.dll TCrv10Cml.dll TCrv10Cmn.dll TCrv10Bulk.dat)
+
 mkdir -p "$OUT/faults"
 cp -f "$STAGE/set/faults/"* "$OUT/faults/"
 find "$STAGE/set" -maxdepth 1 -type f -exec cp -f {} "$OUT/" \;
