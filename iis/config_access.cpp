@@ -52,6 +52,20 @@ HRESULT Append(IAppHostElementCollection* collection, IAppHostElement* element) 
     return collection->AddElement(element, -1);
 }
 
+bool FindByName(IAppHostElementCollection* collection, std::wstring_view name, win::ComPtr<IAppHostElement>& found,
+                DWORD* index) {
+    const DWORD count = CountOf(collection);
+    for (DWORD i = 0; i < count; ++i) {
+        win::ComPtr<IAppHostElement> item;
+        if (FAILED(ItemAt(collection, i, item))) continue;
+        if (StringProperty(item.Get(), L"name") != name) continue;
+        found = item;
+        if (index) *index = i;
+        return true;
+    }
+    return false;
+}
+
 HRESULT SetProperty(IAppHostElement* element, std::wstring_view name, win::Variant value) {
     if (!element) return E_POINTER;
     win::Bstr propertyName(name);

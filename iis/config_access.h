@@ -20,6 +20,10 @@ DWORD CountOf(IAppHostElementCollection* collection);
 HRESULT CreateElement(IAppHostElementCollection* collection, std::wstring_view name,
                       win::ComPtr<IAppHostElement>& element);
 HRESULT Append(IAppHostElementCollection* collection, IAppHostElement* element);
+// The first element of the collection whose "name" is exactly this (case
+// sensitive, as the setup compares names); false when there is none.
+bool FindByName(IAppHostElementCollection* collection, std::wstring_view name, win::ComPtr<IAppHostElement>& found,
+                DWORD* index = nullptr);
 // Sets a property of an element by its name.
 HRESULT SetProperty(IAppHostElement* element, std::wstring_view name, win::Variant value);
 // Sets a property taken from the element's property collection by name.

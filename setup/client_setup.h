@@ -29,12 +29,18 @@ public:
     SetupContext& owner;
     std::string updateFolder;
     std::string installerName;  // VC runtime installer run by the fetcher
+    // The client's cabinet is unpacked here first; only a complete one is
+    // swapped into the client directory.
+    std::string stagingFolder;
+    bool cabinetStaged = false;
 
-    // 0 when a package request could not be opened, else 1.
+    // 0 when a package request could not be opened or the update was not
+    // applied (the client then stays as it was), else 1.
     int UpdateClient();
     int FetchClientPackage(const std::string& fileName, unsigned bits);
 
 private:
     HandOnResult HandOn(const std::string& fileName, const std::string& localPath, unsigned bits);
     bool RunRuntimeInstaller();
+    bool SwapInClient();
 };

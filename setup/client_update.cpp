@@ -5,8 +5,10 @@
 #include "prereq/vc_runtime.h"
 #include "setup/client_setup.h"
 #include "setup/download.h"
+#include "setup/file_swap.h"
 #include "setup/folders.h"
 #include "setup/package_trust.h"
+#include "setup/protected_folders.h"
 #include "setup/process.h"
 #include "setup/progress.h"
 #include "win/text.h"
@@ -56,8 +58,10 @@ HandOnResult ClientSetup::HandOn(const std::string& fileName, const std::string&
     if (installer) return RunRuntimeInstaller() ? HandOnResult::Done : HandOnResult::Retry;
     std::string cabinetPath = updateFolder;
     if (!text::EndsWithBackslash(cabinetPath)) cabinetPath += '\\';
-    return ExtractCabinetFiles(owner, fileName, cabinetPath, owner.clientDirectory) ? HandOnResult::Done
-                                                                                     : HandOnResult::Retry;
+    RemoveFolderTree(stagingFolder);  // what an earlier attempt left
+    if (PrepareProtectedFolder(owner, LOG_CLIENT, stagingFolder) != FolderReady::Ready) return HandOnResult::GiveUp;
+    cabinetStaged = ExtractCabinetFiles(owner, fileName, cabinetPath, stagingFolder) != 0;
+    return cabinetStaged ? HandOnResult::Done : HandOnResult::Retry;
 }
 
 int ClientSetup::FetchClientPackage(const std::string& fileName, unsigned bits) {
@@ -74,9 +78,15 @@ int ClientSetup::UpdateClient() {
     owner.Log(LOG_CLIENT, "Beging Updating Client Setup");
     if (!text::EndsWithBackslash(owner.clientDirectory)) owner.clientDirectory += '\\';
     updateFolder = owner.clientDirectory + "Update";
-    if (!EnterOrCreateFolder(updateFolder)) {
-        owner.Log(LOG_CLIENT, "Could not create update directory. Udpate cannot proceed");
-        ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+    stagingFolder = text::JoinPath(updateFolder, "staging");
+    cabinetStaged = false;
+    const FolderReady client = PrepareProtectedFolder(owner, LOG_CLIENT, owner.clientDirectory);
+    const FolderReady update = client == FolderReady::Ready ? PrepareProtectedFolder(owner, LOG_CLIENT, updateFolder) : client;
+    if (update != FolderReady::Ready) {
+        if (update == FolderReady::Missing) {
+            owner.Log(LOG_CLIENT, "Could not create update directory. Udpate cannot proceed");
+            ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+        }
         return 1;
     }
     const ClientPackageRow* row = ClientPackagesFor(owner.setupFlags);
@@ -86,8 +96,21 @@ int ClientSetup::UpdateClient() {
             if (!FetchClientPackage(row->installer, row->installerBits)) return 0;
         }
         if (!FetchClientPackage(row->cabinet, row->cabinetBits)) return 0;
+        if (!cabinetStaged || !SwapInClient()) {
+            if (!cabinetStaged) {
+                owner.Log(LOG_CLIENT, NotAppliedText("client"));
+                ++owner.failedSteps;
+            }
+            RemoveFolderTree(stagingFolder);
+            return 0;
+        }
     }
     AdvanceProgress(owner, owner.progress.clientWeight1 + owner.progress.clientWeight2);
     owner.Log(LOG_CLIENT, "Updated Client Software");
     return 1;
+}
+
+bool ClientSetup::SwapInClient() {
+    const std::string target = owner.clientDirectory.substr(0, owner.clientDirectory.size() - 1);
+    return SwapInStaged(owner, LOG_CLIENT, "client", target, updateFolder, "", false, [](const std::string&, bool) {});
 }

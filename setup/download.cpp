@@ -11,12 +11,17 @@
 
 namespace {
 
-enum class Transfer { Stored, NotFound, Failed };
+enum class Transfer { Stored, NotFound, Failed, Retry };
 
-// One fetch: its connection and transfer buffer, reused by every attempt.
+constexpr DWORD HTTP_STATUS_RANGE_NOT_SATISFIABLE_CODE = 416;
+constexpr char CONTENT_MISMATCH[] = "its content does not match the signed package list";
+
+// One fetch: its connection, its transfer buffer and its partial file, kept
+// by every attempt, so a later attempt continues where an earlier one stopped.
 class PackageFetch {
 public:
     PackageFetch(SetupContext& context, const FetchPlan& plan) : context_(context), plan_(plan) {}
+    ~PackageFetch() { DiscardPartial(); }  // a partial file never outlives its fetch
 
     int Run();
 
@@ -26,94 +31,161 @@ private:
     }
     void FailWith(DWORD code) { Fail(WinHttpErrorText(code) + " (" + std::to_string(code) + ")"); }
     Transfer Attempt(HINTERNET request, const std::string& localPath);
-    Transfer ReceiveBody(HINTERNET request, const Answer& answer, const std::string& partialPath);
+    Transfer Answered(HINTERNET request, const Answer& answer, const std::string& localPath);
+    Transfer ReceiveBody(HINTERNET request, const Answer& answer);
+    bool OpenPartial();
+    void StartOver();
+    void DiscardPartial();
 
     SetupContext& context_;
     const FetchPlan& plan_;
     const PackageEntry* entry_ = nullptr;
+    std::string partialPath_;
+    win::FileHandle partial_;
+    std::uint64_t have_ = 0;   // bytes in the partial file, all of them hashed
+    std::wstring etag_, lastModified_;  // of the answer those bytes came from
     std::vector<char> buffer_;
     win::Sha256 hash_;
 };
 
-Transfer PackageFetch::ReceiveBody(HINTERNET request, const Answer& answer, const std::string& partialPath) {
+bool PackageFetch::OpenPartial() {
+    if (partial_) return true;
     // Nobody may write the file while it is being made.
-    win::FileHandle file(::CreateFileA(partialPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        Fail("could not create " + partialPath + ": " + win::SystemErrorText(::GetLastError()));
-        return Transfer::Failed;
+    partial_.Reset(::CreateFileA(partialPath_.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!partial_) {
+        Fail("could not create " + partialPath_ + ": " + win::SystemErrorText(::GetLastError()));
+        return false;
     }
+    have_ = 0;
     hash_.Reset();
+    return true;
+}
+
+void PackageFetch::StartOver() {
+    have_ = 0;
+    hash_.Reset();
+    etag_.clear();
+    lastModified_.clear();
+    if (!partial_) return;
+    LARGE_INTEGER zero = {};
+    if (!::SetFilePointerEx(partial_.Get(), zero, nullptr, FILE_BEGIN) || !::SetEndOfFile(partial_.Get())) {
+        DiscardPartial();
+    }
+}
+
+void PackageFetch::DiscardPartial() {
+    const bool had = partial_.Valid();
+    partial_.Reset();
+    if (had) ::DeleteFileA(partialPath_.c_str());
+    have_ = 0;
+    hash_.Reset();
+}
+
+Transfer PackageFetch::ReceiveBody(HINTERNET request, const Answer& answer) {
     DWORD writeError = 0, readError = 0;
     std::uint64_t received = 0;
     // One byte more than the list says tells a longer file from the right one.
     const BodyEnd end = ReadBody(
-        request, buffer_, entry_->size + 1,
+        request, buffer_, entry_->size + 1 - have_,
         [&](const char* data, DWORD size) {
-            hash_.Update(data, size);
             DWORD written = 0;
-            if (::WriteFile(file.Get(), data, size, &written, nullptr) && written == size) return true;
-            writeError = ::GetLastError();
-            return false;
+            if (!::WriteFile(partial_.Get(), data, size, &written, nullptr) || written != size) {
+                writeError = ::GetLastError();
+                return false;
+            }
+            hash_.Update(data, size);
+            have_ += size;
+            return true;
         },
         received, readError);
     if (end == BodyEnd::ReadFailed) {
-        FailWith(readError);
+        FailWith(readError);  // what came is kept: the next attempt continues from it
         return Transfer::Failed;
     }
     if (end == BodyEnd::Refused) {
-        Fail("could not write " + partialPath + ": " + win::SystemErrorText(writeError));
+        Fail("could not write " + partialPath_ + ": " + win::SystemErrorText(writeError));
+        DiscardPartial();
         return Transfer::Failed;
     }
     // A body cut short by the server ends without a read error; only the
     // announced length tells it from a complete one.
     if (answer.contentLength && received < *answer.contentLength) {
-        Fail("incomplete, " + std::to_string(received) + " of " + std::to_string(*answer.contentLength) +
-             " bytes received");
+        Fail("incomplete, " + std::to_string(have_) + " of " + std::to_string(entry_->size) + " bytes received");
         return Transfer::Failed;
     }
-    const std::optional<win::Sha256Digest> digest = hash_.Finish();
-    if (received != entry_->size || !digest || *digest != entry_->sha256) {
-        Fail("its content does not match the signed package list");
+    const std::optional<win::Sha256Digest> digest = have_ == entry_->size ? hash_.Finish() : std::nullopt;
+    if (!digest || *digest != entry_->sha256) {
+        Fail(CONTENT_MISMATCH);
+        DiscardPartial();
         return Transfer::Failed;
     }
-    if (!::FlushFileBuffers(file.Get())) {
-        Fail("could not write " + partialPath + ": " + win::SystemErrorText(::GetLastError()));
+    if (!::FlushFileBuffers(partial_.Get())) {
+        Fail("could not write " + partialPath_ + ": " + win::SystemErrorText(::GetLastError()));
+        DiscardPartial();
         return Transfer::Failed;
     }
+    return Transfer::Stored;
+}
+
+Transfer PackageFetch::Answered(HINTERNET request, const Answer& answer, const std::string& localPath) {
+    if (answer.status == HTTP_STATUS_NOT_FOUND) return Transfer::NotFound;
+    if (answer.status == HTTP_STATUS_OK) {
+        StartOver();  // the whole file comes again
+        etag_ = answer.etag;
+        lastModified_ = answer.lastModified;
+    } else if (answer.status == HTTP_STATUS_PARTIAL_CONTENT) {
+        if (!answer.contentRange || answer.contentRange->first != have_ || answer.contentRange->total != entry_->size) {
+            Fail("the server sent another part of the file than asked for");
+            StartOver();
+            return Transfer::Failed;
+        }
+    } else {
+        Fail("the server answered with HTTP status " + std::to_string(answer.status));
+        return Transfer::Failed;
+    }
+    const std::uint64_t expected = entry_->size - have_;
+    if (answer.contentLength && *answer.contentLength != expected) {
+        Fail(CONTENT_MISMATCH);
+        DiscardPartial();
+        return Transfer::Failed;
+    }
+    if (!OpenPartial()) return Transfer::Failed;
+    Transfer result = ReceiveBody(request, answer);
+    if (result != Transfer::Stored) return result;
+    partial_.Reset();
+    if (!::MoveFileExA(partialPath_.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Fail("could not store " + localPath + ": " + win::SystemErrorText(::GetLastError()));
+        ::DeleteFileA(partialPath_.c_str());
+        have_ = 0;
+        hash_.Reset();
+        return Transfer::Failed;
+    }
+    have_ = 0;
+    hash_.Reset();
     return Transfer::Stored;
 }
 
 Transfer PackageFetch::Attempt(HINTERNET request, const std::string& localPath) {
     // The earlier copy goes first: the local name only ever holds a complete file.
     ::DeleteFileA(localPath.c_str());
+    const std::wstring resume = partial_ ? ResumeHeaders(have_, etag_, lastModified_) : std::wstring();
+    if (resume.empty()) StartOver();
     Answer answer;
     DWORD error = 0;
     bool sent = false;
-    if (!SendAndReceive(request, answer, error, sent)) {
+    if (!SendAndReceive(request, resume, answer, error, sent)) {
         if (!sent && plan_.reportSendFailure) ReportConnectFailure(context_, "Server", context_.downloadHost);
         ReportConnectFailure(context_, "Server", context_.downloadHost);
         FailWith(error);
         return Transfer::Failed;
     }
-    if (answer.status == HTTP_STATUS_NOT_FOUND) return Transfer::NotFound;
-    if (answer.status != HTTP_STATUS_OK) {
-        Fail("the server answered with HTTP status " + std::to_string(answer.status));
-        return Transfer::Failed;
+    if (answer.status == HTTP_STATUS_RANGE_NOT_SATISFIABLE_CODE) {
+        // What was kept is no part of the file any longer: it starts over.
+        DiscardPartial();
+        return Transfer::Retry;
     }
-    if (answer.contentLength && *answer.contentLength != entry_->size) {
-        Fail("its content does not match the signed package list");
-        return Transfer::Failed;
-    }
-    const std::string partialPath = localPath + ".partial";
-    Transfer result = ReceiveBody(request, answer, partialPath);
-    if (result == Transfer::Stored &&
-        !::MoveFileExA(partialPath.c_str(), localPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Fail("could not store " + localPath + ": " + win::SystemErrorText(::GetLastError()));
-        result = Transfer::Failed;
-    }
-    if (result != Transfer::Stored) ::DeleteFileA(partialPath.c_str());
-    return result;
+    return Answered(request, answer, localPath);
 }
 
 int PackageFetch::Run() {
@@ -140,7 +212,9 @@ int PackageFetch::Run() {
     win::InternetHandle connection(
         ::WinHttpConnect(context_.internetSession.Get(), win::ToWide(endpoint.host).c_str(), endpoint.port, 0));
     const std::wstring wideObjectPath = win::ToWide(objectPath);
+    partialPath_ = localPath + ".partial";
     HandOnResult outcome = HandOnResult::Retry;
+    bool restartedOnce = false;
     for (int attempt = 0; attempt < DOWNLOAD_ATTEMPTS && outcome == HandOnResult::Retry; ++attempt) {
         win::InternetHandle request = OpenPackageRequest(connection.Get(), wideObjectPath);
         if (!request) {
@@ -148,8 +222,16 @@ int PackageFetch::Run() {
             ++context_.failedSteps;
             return ReportConnectFailure(context_, "Url", objectPath);
         }
-        switch (Attempt(request.Get(), localPath)) {
+        Transfer transfer = Attempt(request.Get(), localPath);
+        if (transfer == Transfer::Retry && !restartedOnce) {
+            // A 416: the same attempt asks again for the whole file.
+            restartedOnce = true;
+            --attempt;
+            continue;
+        }
+        switch (transfer) {
             case Transfer::NotFound:
+                DiscardPartial();
                 context_.Log(category, "Could not find " + plan_.fileName + " on server. Please contact you administrator");
                 ++context_.failedSteps;
                 return 1;
@@ -158,6 +240,7 @@ int PackageFetch::Run() {
                 outcome = plan_.handOn ? plan_.handOn(localPath) : HandOnResult::Done;
                 break;
             case Transfer::Failed:
+            case Transfer::Retry:
                 break;
         }
     }
@@ -193,7 +276,7 @@ int ReportConnectFailure(SetupContext& context, std::string_view what, std::stri
 }
 
 std::string ContentMismatchText(std::string_view fileName) {
-    return "Download of " + std::string(fileName) + " failed: its content does not match the signed package list";
+    return "Download of " + std::string(fileName) + " failed: " + CONTENT_MISMATCH;
 }
 
 std::string NotListedText(std::string_view fileName) {

@@ -8,9 +8,12 @@
 
 namespace {
 
-bool Enter(const std::string& folder) { return ::SetCurrentDirectoryA(folder.c_str()) != 0; }
-
 std::string LastErrorText() { return win::SystemErrorText(::GetLastError()); }
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 // The path without trailing blanks and one trailing backslash; with the
 // reporting variant, also without a leading long-path prefix.
@@ -24,64 +27,51 @@ std::string PreparePath(const std::string& path, bool dropLongPathPrefix) {
     return prepared;
 }
 
-// Walks the path one folder at a time from the current directory, entering
-// each folder or making it. A folder that can neither be entered nor made
-// ends the walk: going on would make the rest of the path in the wrong place.
-// Returns what making the last folder gave.
+// Where the folders of a full path begin: after "C:\" or "\\server\share\".
+size_t FirstFolderAt(const std::string& full) {
+    if (full.rfind("\\\\", 0) == 0) {
+        const size_t share = full.find('\\', 2);
+        const size_t end = share == std::string::npos ? std::string::npos : full.find('\\', share + 1);
+        return end == std::string::npos ? full.size() : end + 1;
+    }
+    return full.size() >= 3 && full[1] == ':' ? 3 : 0;
+}
+
+// Makes every missing folder of the path by its absolute name, from the top.
+// A folder that cannot be made ends the walk: going on would make the rest
+// of the path in the wrong place.
 int WalkPath(const std::string& path, std::string* errorText) {
-    std::string component;
-    bool first = true;
-    for (char c : path) {
-        if (c != '\\') {
-            component += c;
-            continue;
-        }
-        if (first) component += '\\';  // "C:" becomes the drive root "C:\"
-        first = false;
-        if (!Enter(component) && !(::CreateDirectoryA(component.c_str(), nullptr) && Enter(component))) {
+    const std::string full = win::FullPath(path);
+    for (size_t end = full.find('\\', FirstFolderAt(full));; end = full.find('\\', end + 1)) {
+        const std::string folder = full.substr(0, end);
+        if (!IsFolder(folder) && !::CreateDirectoryA(folder.c_str(), nullptr) &&
+            ::GetLastError() != ERROR_ALREADY_EXISTS) {
             if (errorText) *errorText += LastErrorText();
             return 0;
         }
-        component.clear();
+        if (end == std::string::npos) break;
     }
-    if (component.empty()) return 1;
-    return ::CreateDirectoryA(component.c_str(), nullptr) ? 1 : 0;
-}
-
-bool IsFolder(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// Only a folder at the asked place counts as made.
-int WalkAndConfirm(const std::string& path, std::string* errorText) {
-    const std::string full = win::FullPath(path);
-    return WalkPath(path, errorText) && IsFolder(full) ? 1 : 0;
+    return IsFolder(full) ? 1 : 0;
 }
 
 }  // namespace
 
 int CreateFolderPathReporting(const std::string& path, std::string& errorText) {
     const std::string prepared = PreparePath(path, true);
-    if (Enter(prepared)) return 1;
+    if (IsFolder(prepared)) return 1;
     errorText = LastErrorText();
-    return WalkAndConfirm(prepared, &errorText);
+    return WalkPath(prepared, &errorText);
 }
 
 int CreateFolderPath(const std::string& path) {
     const std::string prepared = PreparePath(path, false);
-    if (prepared.empty() || Enter(prepared)) return 1;
-    return WalkAndConfirm(prepared, nullptr);
-}
-
-bool EnterOrCreateFolder(const std::string& folder) {
-    return Enter(folder) || CreateFolderPath(folder) == 1;
+    if (prepared.empty() || IsFolder(prepared)) return 1;
+    return WalkPath(prepared, nullptr);
 }
 
 int RemoveLibraryFiles(const std::string& folder) {
-    if (!Enter(folder)) return 0;
     WIN32_FIND_DATAA entry;
-    win::FindHandle find(::FindFirstFileA("*.*", &entry));
+    win::FindHandle find(::FindFirstFileA(text::JoinPath(folder, "*.*").c_str(), &entry));
     if (!find) return 0;
     do {
         const std::string name = entry.cFileName;
@@ -90,4 +80,46 @@ int RemoveLibraryFiles(const std::string& folder) {
         ::DeleteFileA(text::JoinPath(folder, name).c_str());
     } while (::FindNextFileA(find.Get(), &entry));
     return 1;
+}
+
+void RemoveFolderTree(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {  // the link goes, never what it leads to
+        if (!::RemoveDirectoryA(path.c_str())) ::DeleteFileA(path.c_str());
+        return;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAA entry;
+    {
+        win::FindHandle find(::FindFirstFileA(text::JoinPath(path, "*").c_str(), &entry));
+        if (find) {
+            do {
+                const std::string name = entry.cFileName;
+                if (name != "." && name != "..") RemoveFolderTree(text::JoinPath(path, name));
+            } while (::FindNextFileA(find.Get(), &entry));
+        }
+    }
+    ::RemoveDirectoryA(path.c_str());
+}
+
+bool FlushFile(const std::string& path) {
+    win::FileHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && ::FlushFileBuffers(file.Get());
+}
+
+std::vector<std::string> FileNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    win::FindHandle find(::FindFirstFileA(text::JoinPath(folder, "*").c_str(), &entry));
+    if (!find) return names;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(entry.cFileName);
+    } while (::FindNextFileA(find.Get(), &entry));
+    return names;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Folder operations of the run. They walk paths with the process's current
-// directory and leave it where the walk ended.
+// Folder operations of the run, on absolute paths; the process's current
+// folder is never changed.
 #include <string>
+#include <vector>
 
 // 1 when the folder exists or was made, 0 when its last folder cannot be made;
 // the system messages of failed steps are appended to errorText.
@@ -9,7 +10,13 @@ int CreateFolderPathReporting(const std::string& path, std::string& errorText);
 // 1 when the folder exists, was made, or the path is empty; 0 otherwise.
 int CreateFolderPath(const std::string& path);
 // Deletes every file whose name contains "dll" from the folder; 1 when the
-// folder could be listed.
+// folder could be listed. A link among them is deleted itself, never what it
+// points to.
 int RemoveLibraryFiles(const std::string& folder);
-// Enters the folder or makes it; false when neither works.
-bool EnterOrCreateFolder(const std::string& folder);
+// Deletes a folder with everything in it; a link inside (or the folder
+// itself, when it is one) is removed without following it.
+void RemoveFolderTree(const std::string& path);
+// Writes a file's buffers to the disk before it is renamed.
+bool FlushFile(const std::string& path);
+// The names of the files (not the folders) of a folder.
+std::vector<std::string> FileNamesIn(const std::string& folder);

@@ -12,14 +12,23 @@ DWORD StatusCode(HINTERNET request) {
     return status;
 }
 
-std::optional<std::uint64_t> ContentLength(HINTERNET request) {
-    wchar_t text[32] = {};
+std::wstring HeaderText(HINTERNET request, DWORD header) {
+    wchar_t text[256] = {};
     DWORD size = sizeof text - sizeof(wchar_t);
-    if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, text, &size,
-                               WINHTTP_NO_HEADER_INDEX)) {
-        return std::nullopt;
+    if (!::WinHttpQueryHeaders(request, header, WINHTTP_HEADER_NAME_BY_INDEX, text, &size, WINHTTP_NO_HEADER_INDEX)) {
+        return {};
     }
-    return ParseContentLength(text);
+    return text;
+}
+
+std::optional<std::uint64_t> Digits(std::wstring_view text) {
+    if (text.empty() || text.size() > 19) return std::nullopt;  // no overflow
+    std::uint64_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - L'0');
+    }
+    return value;
 }
 
 }  // namespace
@@ -35,15 +44,49 @@ win::InternetHandle OpenPackageRequest(HINTERNET connection, const std::wstring&
     return request;
 }
 
-bool SendAndReceive(HINTERNET request, Answer& answer, DWORD& error, bool& sent) {
+bool SendAndReceive(HINTERNET request, const std::wstring& extraHeaders, Answer& answer, DWORD& error, bool& sent) {
+    if (!extraHeaders.empty() &&
+        !::WinHttpAddRequestHeaders(request, extraHeaders.c_str(), static_cast<DWORD>(extraHeaders.size()),
+                                    WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+        sent = false;
+        error = ::GetLastError();
+        return false;
+    }
     sent = ::WinHttpSendRequest(request, ACCEPT_HEADER, static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) != 0;
     if (!sent || !::WinHttpReceiveResponse(request, nullptr)) {
         error = ::GetLastError();
         return false;
     }
+    answer = Answer{};
     answer.status = StatusCode(request);
-    answer.contentLength = ContentLength(request);
+    answer.contentLength = ParseContentLength(HeaderText(request, WINHTTP_QUERY_CONTENT_LENGTH));
+    if (answer.status == HTTP_STATUS_PARTIAL_CONTENT) {
+        answer.contentRange = ParseContentRange(HeaderText(request, WINHTTP_QUERY_CONTENT_RANGE));
+    }
+    answer.etag = HeaderText(request, WINHTTP_QUERY_ETAG);
+    answer.lastModified = HeaderText(request, WINHTTP_QUERY_LAST_MODIFIED);
     return true;
+}
+
+std::wstring ResumeHeaders(std::uint64_t have, const std::wstring& etag, const std::wstring& lastModified) {
+    // A weak tag may not stand in If-Range: then the date does.
+    const bool strongTag = etag.size() >= 2 && etag.front() == L'"' && etag.back() == L'"';
+    const std::wstring& validator = strongTag ? etag : lastModified;
+    if (have == 0 || validator.empty()) return {};
+    return L"Range: bytes=" + std::to_wstring(have) + L"-\r\nIf-Range: " + validator + L"\r\n";
+}
+
+std::optional<ContentRange> ParseContentRange(std::wstring_view text) {
+    constexpr std::wstring_view UNIT = L"bytes ";
+    if (text.substr(0, UNIT.size()) != UNIT) return std::nullopt;
+    text.remove_prefix(UNIT.size());
+    const size_t dash = text.find(L'-'), slash = text.find(L'/');
+    if (dash == std::wstring_view::npos || slash == std::wstring_view::npos || dash > slash) return std::nullopt;
+    const auto first = Digits(text.substr(0, dash));
+    const auto last = Digits(text.substr(dash + 1, slash - dash - 1));
+    const auto total = Digits(text.substr(slash + 1));
+    if (!first || !last || !total || *first > *last || *last >= *total) return std::nullopt;
+    return ContentRange{*first, *last, *total};
 }
 
 BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t limit,
@@ -65,15 +108,7 @@ BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t lim
     return BodyEnd::Complete;
 }
 
-std::optional<std::uint64_t> ParseContentLength(std::wstring_view text) {
-    if (text.empty() || text.size() > 19) return std::nullopt;  // no overflow
-    std::uint64_t length = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return std::nullopt;
-        length = length * 10 + static_cast<unsigned>(c - L'0');
-    }
-    return length;
-}
+std::optional<std::uint64_t> ParseContentLength(std::wstring_view text) { return Digits(text); }
 
 std::string WinHttpErrorText(DWORD code) {
     // The texts of the errors a download meets; the system may have none.

@@ -21,15 +21,22 @@ constexpr DWORD READ_CHUNK_BYTES = 256 * 1024;
 // followed, so a mirror cannot send the setup elsewhere.
 win::InternetHandle OpenPackageRequest(HINTERNET connection, const std::wstring& objectPath);
 
+struct ContentRange {
+    std::uint64_t first = 0, last = 0, total = 0;
+};
+
 struct Answer {
     DWORD status = 0;
     std::optional<std::uint64_t> contentLength;
+    std::optional<ContentRange> contentRange;  // of a 206 answer
+    std::wstring etag;
+    std::wstring lastModified;
 };
 
-// Sends the request with the protocol's header block and waits for the
-// answer; false with the system's error code when either fails (sent tells
-// whether the send itself worked).
-bool SendAndReceive(HINTERNET request, Answer& answer, DWORD& error, bool& sent);
+// Sends the request with the protocol's header block (and any extra headers,
+// each ending in CR LF) and waits for the answer; false with the system's
+// error code when either fails (sent tells whether the send itself worked).
+bool SendAndReceive(HINTERNET request, const std::wstring& extraHeaders, Answer& answer, DWORD& error, bool& sent);
 
 enum class BodyEnd { Complete, ReadFailed, Refused };
 // Reads the body into the sink, at most `limit` bytes (reading stops there);
@@ -38,6 +45,12 @@ BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t lim
                  const std::function<bool(const char* data, DWORD size)>& sink, std::uint64_t& received,
                  DWORD& error);
 
+// What a resumed request asks for: the rest of the file from `have`, if the
+// file is still the one the first answer described (its strong ETag, else its
+// Last-Modified date). Empty when there is nothing to continue from.
+std::wstring ResumeHeaders(std::uint64_t have, const std::wstring& etag, const std::wstring& lastModified);
+// "bytes <first>-<last>/<total>"; nothing for any other form.
+std::optional<ContentRange> ParseContentRange(std::wstring_view text);
 // The decimal Content-Length text of an answer; nothing when it is not one.
 std::optional<std::uint64_t> ParseContentLength(std::wstring_view text);
 std::string WinHttpErrorText(DWORD code);

@@ -5,6 +5,7 @@
 #include "app/context.h"
 #include "resources/resource.h"
 #include "setup/client_setup.h"
+#include "setup/file_swap.h"
 #include "setup/finish.h"
 #include "setup/registration.h"
 #include "setup/run_sequence.h"
@@ -14,14 +15,25 @@
 
 namespace {
 
+bool ServerRegistered() {
+    return win::ReadRegistryString(HKEY_LOCAL_MACHINE, (std::string(UNINSTALL_KEY_FORMAT) + "CorvantaServer").c_str(),
+                                   "UninstallString", KEY_WOW64_32KEY)
+        .has_value();
+}
+
 void RepairServer(SetupContext& context) {
-    if (text::IsBlank(context.serverDirectory)) {
+    // The server key is also written by a client installation: only the
+    // server's own entry and its port say a server is installed.
+    const auto port = ReadRegisteredText(true, SERVER_KEY, "Port");
+    if (text::IsBlank(context.serverDirectory) || !port || !ServerRegistered()) {
         context.Log(LOG_SERVER, "No server installation is registered; the server cannot be repaired");
         ++context.failedSteps;
         return;
     }
-    const auto port = ReadRegisteredText(true, SERVER_KEY, "Port");
-    context.port = port ? text::ParseLong(*port) : 0;
+    // The server's own bit size, whatever the client's is.
+    context.setupFlags &= ~(SETUP_BITS_32 | SETUP_BITS_64 | SETUP_AI_CLIENT);
+    context.setupFlags |= BitSizeFlags(ReadRegisteredText(true, SERVER_KEY, "BitSize").value_or(""));
+    context.port = text::ParseLong(*port);
     if (context.port == 1465) context.setupFlags |= SETUP_INFO_SERVER_PORT;
     context.edition = ReadRegisteredText(true, SERVER_KEY, "Edition").value_or("");
     if (context.edition == "Summit") context.setupFlags |= SETUP_EDITION_SUMMIT;
@@ -53,6 +65,7 @@ SetupFlags BitSizeFlags(const std::string& bitSize) {
 }
 
 void RepairProducts(SetupContext& context) {
+    FinishPendingSwap(context, ServerPoolControl(context));
     SetProgressWeights(context);
     if (context.setupFlags & SETUP_CLIENT) RepairClient(context);
     if (context.setupFlags & SETUP_SERVER) RepairServer(context);

@@ -29,7 +29,7 @@ std::optional<std::string> FetchSmallFile(SetupContext& context, LogCategory cat
         Answer answer;
         DWORD error = 0;
         bool sent = false;
-        if (!SendAndReceive(request.Get(), answer, error, sent)) {
+        if (!SendAndReceive(request.Get(), {}, answer, error, sent)) {
             fail(WinHttpErrorText(error) + " (" + std::to_string(error) + ")");
             continue;
         }

@@ -9,19 +9,33 @@ namespace {
 bool IsClient(LogCategory kind) { return kind == LOG_CLIENT; }
 
 std::string Command(const char* verb, const char* type) {
-    return std::string("\"") + SETUP_COPY_PATH + "\" /" + verb + " /type=" + type;
+    std::string command = "\"";
+    command += SetupCopyPath();
+    command += "\" /";
+    command += verb;
+    command += " /type=";
+    command += type;
+    return command;
 }
 
 // Version and display name follow a written install path, each only when the
-// step before it succeeded.
-void WriteProductKey(HKEY root, const char* key, const std::string& installPath, const std::string& version,
-                     const char* displayName) {
-    if (!WriteRegistryString(root, key, "InstallPath", installPath)) return;
-    if (!WriteRegistryString(root, key, "Version", version)) return;
-    WriteRegistryString(root, key, "DisplayName", displayName);
+// step before it succeeded. A write that fails is a failed step.
+void WriteProductKey(SetupContext& context, HKEY root, const char* key, const std::string& installPath,
+                     const std::string& version, const char* displayName) {
+    if (!WriteChecked(context, root, key, "InstallPath", installPath)) return;
+    if (!WriteChecked(context, root, key, "Version", version)) return;
+    WriteChecked(context, root, key, "DisplayName", displayName);
 }
 
 }  // namespace
+
+bool WriteChecked(SetupContext& context, HKEY root, const std::string& key, const std::string& name,
+                  const std::string& value, REGSAM view) {
+    if (WriteRegistryString(root, key, name, value, view)) return true;
+    context.Log(LOG_UI, "Could not write the registry value " + name, key);
+    ++context.failedSteps;
+    return false;
+}
 
 std::string BitSizeText(SetupFlags flags) {
     if (flags & SETUP_BITS_32) return "32 Bit";
@@ -37,9 +51,10 @@ int WriteRegistryString(HKEY root, const std::string& key, const std::string& na
         ERROR_SUCCESS) {
         return 0;
     }
-    ::RegSetValueExA(handle.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>(value.size() + 1));
-    return 1;
+    return ::RegSetValueExA(handle.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS
+               ? 1
+               : 0;
 }
 
 UninstallEntry PlanUninstallEntry(LogCategory kind, SetupFlags flags, const std::string& clientDirectory,
@@ -57,16 +72,16 @@ UninstallEntry PlanUninstallEntry(LogCategory kind, SetupFlags flags, const std:
                     {"InstallLocation", client ? clientDirectory : serverDirectory},
                     {"DisplayVersion", "10.1"},
                     {"Publisher", "Tovin Information Systems Pvt. Ltd."},
-                    {"DisplayIcon", SETUP_COPY_PATH}};
+                    {"DisplayIcon", SetupCopyPath()}};
     return entry;
 }
 
 int RegisterProduct(SetupContext& context, LogCategory kind) {
     if (IsClient(kind)) {
-        WriteProductKey(HKEY_CURRENT_USER, CLIENT_KEY, context.clientDirectory,
+        WriteProductKey(context, HKEY_CURRENT_USER, CLIENT_KEY, context.clientDirectory,
                         (context.setupFlags & SETUP_AI_CLIENT) ? "AI" : "10.1", "Corvanta Client");
         // The repair runs the client update again for this bit size.
-        WriteRegistryString(HKEY_CURRENT_USER, CLIENT_KEY, "BitSize", BitSizeText(context.setupFlags));
+        WriteChecked(context, HKEY_CURRENT_USER, CLIENT_KEY, "BitSize", BitSizeText(context.setupFlags));
     }
     const UninstallEntry entry =
         PlanUninstallEntry(kind, context.setupFlags, context.clientDirectory, context.serverDirectory);
@@ -74,18 +89,24 @@ int RegisterProduct(SetupContext& context, LogCategory kind) {
     if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.keyPath.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
                           nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
         context.host.ShowBox(nullptr, "Cannot write to registry. Need admin rights?", "Error", MB_OK | MB_ICONERROR);
+        ++context.failedSteps;
         return 0;
     }
     for (const auto& [name, value] : entry.values) {
-        ::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>(value.size() + 1));
+        if (::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                             static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS) {
+            context.Log(LOG_UI, "Could not write the registry value " + name, entry.keyPath);
+            ++context.failedSteps;
+        }
     }
     key.Reset();
-    WriteProductKey(HKEY_LOCAL_MACHINE, SERVER_KEY, context.serverDirectory, "10.1", "TovinSoft Corvanta10.1 Server");
+    WriteProductKey(context, HKEY_LOCAL_MACHINE, SERVER_KEY, context.serverDirectory, "10.1",
+                    "TovinSoft Corvanta10.1 Server");
     if (!IsClient(kind)) {
         // The repair runs the server update again with these choices.
-        WriteRegistryString(HKEY_LOCAL_MACHINE, SERVER_KEY, "Port", std::to_string(context.port));
-        WriteRegistryString(HKEY_LOCAL_MACHINE, SERVER_KEY, "Edition", context.edition);
+        WriteChecked(context, HKEY_LOCAL_MACHINE, SERVER_KEY, "Port", std::to_string(context.port));
+        WriteChecked(context, HKEY_LOCAL_MACHINE, SERVER_KEY, "Edition", context.edition);
+        WriteChecked(context, HKEY_LOCAL_MACHINE, SERVER_KEY, "BitSize", BitSizeText(context.setupFlags));
     }
     return 1;
 }

@@ -18,9 +18,13 @@ constexpr char UNINSTALL_KEY_FORMAT[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVe
 // Kind LOG_CLIENT registers the client, anything else the server. 0 when the
 // uninstall entry could not be written.
 int RegisterProduct(SetupContext& context, LogCategory kind);
-// 1 when the key could be created or opened (the value write is not checked).
+// 1 when the key could be created or opened and the value written.
 int WriteRegistryString(HKEY root, const std::string& key, const std::string& name, const std::string& value,
                         REGSAM view = 0);
+
+// Writes the value; a failure is logged and counted as a failed step.
+bool WriteChecked(SetupContext& context, HKEY root, const std::string& key, const std::string& name,
+                  const std::string& value, REGSAM view = 0);
 
 struct UninstallEntry {
     std::string keyPath;

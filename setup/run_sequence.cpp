@@ -6,11 +6,15 @@
 #include "prereq/sql_install.h"
 #include "prereq/sql_setup.h"
 #include "setup/client_setup.h"
+#include "setup/file_swap.h"
 #include "setup/folders.h"
 #include "setup/package_trust.h"
+#include "setup/protected_folders.h"
 #include "setup/progress.h"
 #include "setup/registration.h"
 #include "setup/server_setup.h"
+#include "win/handles.h"
+#include "win/known_folders.h"
 #include "win/text.h"
 
 namespace {
@@ -54,20 +58,40 @@ void SetProgressWeights(SetupContext& context) {
     ShowProgress(context);
 }
 
+std::string SetupCopyFolder() { return text::JoinPath(win::KnownFolder(FOLDERID_ProgramFiles), "TovinSoft\\CorvantaAI"); }
+
+std::string SetupCopyPath() { return text::JoinPath(SetupCopyFolder(), "CorvantaSetup.exe"); }
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION infoA = {}, infoB = {};
+    for (const auto& [path, info] : {std::pair{&a, &infoA}, std::pair{&b, &infoB}}) {
+        win::FileHandle file(::CreateFileA(path->c_str(), FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file || !::GetFileInformationByHandle(file.Get(), info)) return false;
+    }
+    return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber && infoA.nFileIndexHigh == infoB.nFileIndexHigh &&
+           infoA.nFileIndexLow == infoB.nFileIndexLow;
+}
+
 void CopySetupProgram(SetupContext& context) {
     const std::string source = ModulePath();
     if (source.empty()) {
         context.host.ShowBox(nullptr, "Failed to get module filename", "Error", MB_OK | MB_ICONERROR);
         return;
     }
-    std::string errorText;
-    CreateFolderPathReporting(SETUP_COPY_FOLDER, errorText);
-    if (::CopyFileA(source.c_str(), SETUP_COPY_PATH, FALSE)) return;
+    const std::string target = SetupCopyPath();
+    // A Modify from Programs and Features runs from the copy itself: there is
+    // nothing to copy.
+    if (IsSameFile(source, target)) return;
+    if (PrepareProtectedFolder(context, LOG_UI, SetupCopyFolder()) == FolderReady::Link) return;
+    if (::CopyFileA(source.c_str(), target.c_str(), FALSE)) return;
     const DWORD code = ::GetLastError();
     const std::string systemText = win::SystemErrorText(code);
     context.host.WriteStandardOutput(CopyFailureText(code, systemText));
     // A GUI program's standard output usually goes nowhere; the log keeps it.
-    context.Log(LOG_UI, "Copy failed", SETUP_COPY_PATH, systemText);
+    context.Log(LOG_UI, "Copy failed", target, systemText);
+    ++context.failedSteps;
     context.host.ShowBox(nullptr, "Copy failed", "Error", MB_OK | MB_ICONERROR);
 }
 
@@ -87,6 +111,8 @@ void InstallSqlServer(SetupContext& context) {
 }
 
 int RunSetup(SetupContext& context) {
+    // A swap that a killed setup left is finished (or undone) before anything else.
+    FinishPendingSwap(context, ServerPoolControl(context));
     SetProgressWeights(context);
     context.Log(LOG_UI, "Begin updating Software");
     CopySetupProgram(context);

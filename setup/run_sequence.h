@@ -5,8 +5,13 @@
 
 class SetupContext;
 
-constexpr char SETUP_COPY_FOLDER[] = "C:\\Program Files\\TovinSoft\\CorvantaAI";
-constexpr char SETUP_COPY_PATH[] = "C:\\Program Files\\TovinSoft\\CorvantaAI\\CorvantaSetup.exe";
+// The fixed copy of the setup that Programs and Features starts:
+// <Program Files>\TovinSoft\CorvantaAI\CorvantaSetup.exe.
+std::string SetupCopyFolder();
+std::string SetupCopyPath();
+// True when both paths name one file (the same volume and file index), as
+// when the setup runs from its own copy; false when either is missing.
+bool IsSameFile(const std::string& a, const std::string& b);
 
 int RunSetup(SetupContext& context);
 void SetProgressWeights(SetupContext& context);

@@ -1,6 +1,7 @@
 #pragma once
 // Companion of the setup context for the server side: package handling,
 // installers, IIS features and the web site.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,16 @@
 #include "iis/iis_session.h"
 
 class SetupContext;
+struct FileMove;
 
 // Where a server package is stored: the Update folder (extracted there) or
 // the cab folder (extracted into the Update folder).
 constexpr int PLACE_UPDATE = 3;
 constexpr int PLACE_CAB = 1;
 constexpr unsigned SERVER_INSTALLER_BITS = 0x202800;
+
+// Stops or starts the server's application pool, reporting a failure.
+std::function<void(const std::string& pool, bool start)> ServerPoolControl(SetupContext& context);
 
 struct ServerPackage {
     const char* fileName;
@@ -43,6 +48,7 @@ public:
     std::string installerName;  // the installer the runner starts next
     std::string updateFolder;
     std::string cabFolder;
+    std::string stagingFolder;  // the server files of an update, before they are swapped in
     // First number of the download status text; nothing counts it.
     unsigned downloadCounter = 0;
 
@@ -92,6 +98,7 @@ public:
 private:
     int SiteLevelFailure(const char* message);
     HandOnResult HandOn(const std::string& fileName, const std::string& localPath, int placement, unsigned bits);
-    void UnpackServerCabinets();
+    bool StageServerCabinets();
+    bool SwapInServer();
     void StoreDownloadStatus(unsigned bits);
 };

@@ -2,11 +2,15 @@
 
 #include "app/context.h"
 #include "prereq/cabinet.h"
+#include "iis/pool_control.h"
+#include "iis/website.h"
 #include "prereq/vc_runtime.h"
 #include "setup/download.h"
 #include "setup/download_status.h"
+#include "setup/file_swap.h"
 #include "setup/folders.h"
 #include "setup/package_trust.h"
+#include "setup/protected_folders.h"
 #include "setup/progress.h"
 #include "setup/server_setup.h"
 #include "win/text.h"
@@ -68,18 +72,39 @@ HandOnResult ServerSetup::HandOn(const std::string& fileName, const std::string&
     return done ? HandOnResult::Done : HandOnResult::Retry;
 }
 
-void ServerSetup::UnpackServerCabinets() {
+bool ServerSetup::StageServerCabinets() {
+    RemoveFolderTree(stagingFolder);
+    if (PrepareProtectedFolder(owner, LOG_SERVER, stagingFolder) != FolderReady::Ready) return false;
     for (const std::string& cabinet : PlanServerCabinets(owner.setupFlags, owner.modeFlags & MODE_INSTALL)) {
-        // A cabinet this run did not fetch (its failure is reported) is not
-        // taken from an earlier run.
-        if (!owner.packageTrust->FetchedThisRun(cabinet)) continue;
+        // Every cabinet must have come in this run and be what the list says;
+        // one missing leaves the installed server as it is.
+        if (!owner.packageTrust->FetchedThisRun(cabinet)) return false;
         const auto held = HoldVerifiedPackage(owner, LOG_SERVER, text::JoinPath(updateFolder, cabinet), cabinet);
-        if (!held) continue;
-        if (!ExtractCabinet(owner, cabinet, updateFolder, owner.serverDirectory)) {
+        if (!held) return false;
+        if (!ExtractCabinet(owner, cabinet, updateFolder, stagingFolder)) {
             owner.Log(LOG_SERVER, "Could not unpack " + cabinet + " into the server directory", owner.serverDirectory);
             ++owner.failedSteps;
+            return false;
         }
     }
+    return true;
+}
+
+bool ServerSetup::SwapInServer() {
+    const std::string target = owner.serverDirectory.substr(0, owner.serverDirectory.size() - 1);
+    // The site's pool stops while its files change; port 1465 has no pool.
+    const std::string pool = owner.port == INFO_SERVER_PORT ? std::string() : SiteNameForPort(owner.port);
+    return SwapInStaged(owner, LOG_SERVER, "server", target, updateFolder, pool, true, ServerPoolControl(owner));
+}
+
+PoolControl ServerPoolControl(SetupContext& context) {
+    return [&context](const std::string& pool, bool start) {
+        const HRESULT hr = ControlAppPool(pool, start);
+        if (SUCCEEDED(hr) || IsPoolAlreadyInState(hr)) return;
+        context.Log(LOG_SERVER, std::string("Could not ") + (start ? "start" : "stop") + " the application pool " + pool,
+                    "0x" + text::Hex8(static_cast<unsigned long>(hr)));
+        ++context.failedSteps;
+    };
 }
 
 void ServerSetup::StoreDownloadStatus(unsigned bits) {
@@ -108,16 +133,21 @@ int ServerSetup::UpdateServer() {
     if (SearchServerFolder(owner.serverDirectory)) owner.modeFlags = MODE_REPAIR;
     if (!text::EndsWithBackslash(owner.serverDirectory)) owner.serverDirectory += '\\';
     updateFolder = owner.serverDirectory + "Update";
+    cabFolder = owner.serverDirectory + "cab";
+    stagingFolder = text::JoinPath(updateFolder, "staging");
     owner.SetStatus("Downloading Server Setup");
     owner.Log(LOG_SERVER, "Updating Server Setup Begin");
-    if (!EnterOrCreateFolder(updateFolder)) {
-        owner.Log(LOG_SERVER, "Could not create update directory. Udpate cannot proceed");
-        ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+    FolderReady ready = PrepareProtectedFolder(owner, LOG_SERVER, owner.serverDirectory);
+    if (ready == FolderReady::Ready) ready = PrepareProtectedFolder(owner, LOG_SERVER, updateFolder);
+    if (ready != FolderReady::Ready) {
+        if (ready == FolderReady::Missing) {
+            owner.Log(LOG_SERVER, "Could not create update directory. Udpate cannot proceed");
+            ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+        }
         owner.modeFlags = savedMode;
         return 1;
     }
-    cabFolder = owner.serverDirectory + "cab";
-    EnterOrCreateFolder(cabFolder);
+    PrepareProtectedFolder(owner, LOG_SERVER, cabFolder);
 
     ServerPlanInput input{owner.setupFlags, false};
     if (!(owner.setupFlags & SETUP_BITS_64)) input.runtimeMissing = CheckVcRuntime(owner, VC_RUNTIME_12) != 0;
@@ -138,8 +168,18 @@ int ServerSetup::UpdateServer() {
         if (package.bits == 0x80) AdvanceProgress(owner, owner.progress.sqlPackage);
     }
 
-    RemoveLibraryFiles(owner.serverDirectory);
-    UnpackServerCabinets();
+    // The old libraries are removed, and the new files put in, only as one swap.
+    if (!StageServerCabinets()) {
+        owner.Log(LOG_SERVER, NotAppliedText("server"));
+        ++owner.failedSteps;
+        RemoveFolderTree(stagingFolder);
+        owner.modeFlags = savedMode;
+        return 0;
+    }
+    if (!SwapInServer()) {
+        owner.modeFlags = savedMode;
+        return 0;
+    }
     owner.SetStatus("Downloaded and extracted required cabs ");
     RemoveLibraryFiles(updateFolder);
     owner.downloadStatus->Store(std::string("0"));

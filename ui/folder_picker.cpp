@@ -6,6 +6,7 @@
 #include "app/context.h"
 #include "resources/resource.h"
 #include "win/com.h"
+#include "win/known_folders.h"
 #include "win/text.h"
 
 namespace {
@@ -13,11 +14,6 @@ namespace {
 constexpr char PICKER_TITLE[] = "Select Corvanta installation folder";
 
 bool FileExists(const std::string& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string KnownFolder(int csidl) {
-    char path[MAX_PATH] = {};
-    return SUCCEEDED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : "";
-}
 
 std::string SearchPathFor(const char* name) {
     const DWORD needed = ::SearchPathA(nullptr, name, nullptr, 0, nullptr, nullptr);
@@ -84,7 +80,7 @@ std::optional<std::string> FindInstallFolder() {
         return ::GetDriveTypeA(root.c_str()) == DRIVE_FIXED;
     });
     for (const std::string& folder :
-         InstallFolderCandidates(KnownFolder(CSIDL_PROGRAM_FILES), KnownFolder(CSIDL_PROGRAM_FILESX86), drives)) {
+         InstallFolderCandidates(win::KnownFolder(FOLDERID_ProgramFiles), win::KnownFolder(FOLDERID_ProgramFilesX86), drives)) {
         if (!folder.empty() && FileExists(text::JoinPath(folder, INSTALL_MARKER_FILE))) return folder;
     }
     return std::nullopt;

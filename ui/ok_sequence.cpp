@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "setup/finish.h"
 #include "setup/maintenance.h"
+#include "setup/protected_folders.h"
 #include "setup/run_sequence.h"
 #include "ui/field_checks.h"
 #include "ui/field_navigation.h"
@@ -29,6 +30,13 @@ bool ReadField(SetupContext& context, int controlId, std::string& out) {
         RejectInput(context, controlId, problem->c_str());
         return false;
     }
+    return true;
+}
+
+// An existing folder must belong to someone the setup trusts with it, as it
+// installs programs there that run elevated.
+bool AcceptFolderOwner(SetupContext& context, int controlId, const std::string& folder) {
+    if (auto problem = FolderOwnerProblem(folder)) return RejectInput(context, controlId, problem->c_str()) != 0;
     return true;
 }
 
@@ -82,11 +90,15 @@ bool ReadSetupFields(SetupContext& context) {
     if ((context.setupFlags & SETUP_CLIENT) && text::IsBlank(context.clientDirectory)) {
         return RejectInput(context, IDC_CLIENT_DIRECTORY, "Please enter Client Directory") != 0;
     }
+    if ((context.setupFlags & SETUP_CLIENT) && !AcceptFolderOwner(context, IDC_CLIENT_DIRECTORY, context.clientDirectory)) {
+        return false;
+    }
     if (!ReadField(context, IDC_SERVER_DIRECTORY, context.serverDirectory)) return false;
     if (!(context.setupFlags & SETUP_SERVER)) return true;
     if (text::IsBlank(context.serverDirectory)) {
         return RejectInput(context, IDC_SERVER_DIRECTORY, "Please enter Server Directory") != 0;
     }
+    if (!AcceptFolderOwner(context, IDC_SERVER_DIRECTORY, context.serverDirectory)) return false;
     return ReadServerFields(context);
 }
 

@@ -7,16 +7,8 @@
 #include "app/context.h"
 #include "ui/folder_picker.h"
 #include "win/com.h"
+#include "win/known_folders.h"
 #include "win/text.h"
-
-namespace {
-
-std::string ShellFolder(int csidl) {
-    char path[MAX_PATH] = {};
-    return SUCCEEDED(::SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : "";
-}
-
-}  // namespace
 
 std::optional<ShortcutPlan> PlanClientShortcut(SetupFlags flags, const std::string& clientDirectory) {
     if (!(flags & SETUP_CLIENT)) return std::nullopt;
@@ -45,8 +37,8 @@ bool SaveShortcut(const std::string& linkPath, const std::string& target, const 
 void CreateClientShortcut(SetupContext& context) {
     const auto plan = PlanClientShortcut(context.setupFlags, context.clientDirectory);
     if (!plan) return;
-    for (int csidl : {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY}) {
-        const std::string folder = ShellFolder(csidl);
+    for (const KNOWNFOLDERID* id : {&FOLDERID_Programs, &FOLDERID_Desktop}) {
+        const std::string folder = win::KnownFolder(*id);
         const std::string link = text::JoinPath(folder, plan->name + ".lnk");
         if (folder.empty() || !SaveShortcut(link, plan->target, context.clientDirectory)) {
             context.Log(LOG_CLIENT, "Could not create shortcut", link);

@@ -142,7 +142,9 @@ TEST_F(Faults, ALockedTargetFile) {
     HANDLE locked = ::CreateFileA("c:\\Corvanta10App\\CrvUi10.dll", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     const Outcome outcome = InstallClient();
     ::CloseHandle(locked);
-    ExpectFailedRun(outcome, CLIENT_FOLDERS, "Client Setup:Could not download Corvanta10AppSetup.cab after 5 attempts");
+    // The locked file cannot be moved aside: nothing of the update is applied.
+    ExpectFailedRun(outcome, CLIENT_FOLDERS, "Client Setup:The client update was not applied; the installed client is unchanged");
+    EXPECT_FALSE(e2e::FileExists("c:\\Corvanta10App\\Corvanta10App.exe"));
 }
 
 TEST_F(Faults, AnInstallerFailingFiveTimesAndOneAskingForARestart) {

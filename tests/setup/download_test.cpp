@@ -1,6 +1,8 @@
 // Fetching from the machine's HTTPS download server, faults included.
 #include "setup/download.h"
 
+#include "setup/http_transfer.h"
+
 #include <gtest/gtest.h>
 
 #include "setup/package_trust.h"
@@ -69,14 +71,31 @@ TEST_F(Fetching, RetriesFailedTransfersUntilTheFileIsComplete) {
     EXPECT_EQ(context.failedSteps, 0);
 }
 
-TEST_F(Fetching, NeverKeepsACutOffBody) {
+TEST_F(Fetching, ContinuesACutOffBodyWhereItStoppedAndNeverKeepsAPart) {
     ServedFile served(server, "fetch-truncated.bin", PackagePath("TCrvx.cab"));
     ServerFaults faults(server, {{"fetch-truncated.bin", R"({"fault": "fail-then-serve", "count": 2, "with": "truncate", "after": 1000})"}});
     EXPECT_EQ(Fetch("fetch-truncated.bin"), 1);
-    EXPECT_EQ(Statuses("fetch-truncated.bin", 3), (std::vector<std::string>{"truncated", "truncated", "200"}));
+    const auto records = WaitForRequests(server, "fetch-truncated.bin", 3);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].status, "truncated");
+    EXPECT_EQ(records[2].status, "206") << "the last attempt asked for the rest only";
+    const size_t size = ReadFileText(PackagePath("TCrvx.cab")).size();
+    size_t sent = 0;
+    for (const auto& record : records) sent += std::stoul(record.bytes);
+    EXPECT_EQ(sent, size) << "no byte was sent twice";
     EXPECT_NE(LogText().find("fetch-truncated.bin failed: incomplete, 1000 of "), std::string::npos);
+    EXPECT_NE(LogText().find("fetch-truncated.bin failed: incomplete, 2000 of "), std::string::npos);
     EXPECT_EQ(ReadFileText(startFolder / "fetch-truncated.bin"), ReadFileText(PackagePath("TCrvx.cab")));
     EXPECT_FALSE(FileExists(startFolder / "fetch-truncated.bin.partial"));
+}
+
+TEST_F(Fetching, APartLeftByAFetchThatGaveUpIsDeleted) {
+    ServedFile served(server, "fetch-cut.bin", PackagePath("TCrvx.cab"));
+    ServerFaults faults(server, {{"fetch-cut.bin", R"({"fault": "truncate", "after": 500})"}});
+    EXPECT_EQ(Fetch("fetch-cut.bin"), 1);
+    EXPECT_EQ(Statuses("fetch-cut.bin", 5), (std::vector<std::string>(5, "truncated")));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-cut.bin.partial"));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-cut.bin"));
 }
 
 TEST_F(Fetching, GivesUpAfterFiveAttemptsAndCountsTheFailure) {
@@ -214,6 +233,28 @@ INSTANTIATE_TEST_SUITE_P(
                  "The package list of localhost is older than one already used (serial 999, at least 1000); nothing "
                  "was installed"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Resume, AsksForTheRestOnlyOfTheFileTheFirstAnswerDescribed) {
+    EXPECT_EQ(ResumeHeaders(1000, L"\"abc\"", L"Tue, 14 Nov 2023 22:13:20 GMT"),
+              L"Range: bytes=1000-\r\nIf-Range: \"abc\"\r\n");
+    EXPECT_EQ(ResumeHeaders(7, L"W/\"weak\"", L"Tue, 14 Nov 2023 22:13:20 GMT"),
+              L"Range: bytes=7-\r\nIf-Range: Tue, 14 Nov 2023 22:13:20 GMT\r\n")
+        << "a weak tag cannot stand in If-Range";
+    EXPECT_EQ(ResumeHeaders(7, L"", L""), L"") << "nothing tells it is the same file";
+    EXPECT_EQ(ResumeHeaders(0, L"\"abc\"", L""), L"") << "nothing to continue from";
+}
+
+TEST(Resume, ReadsOnlyAWholeContentRange) {
+    const auto range = ParseContentRange(L"bytes 1000-8299/8300");
+    ASSERT_TRUE(range);
+    EXPECT_EQ(range->first, 1000u);
+    EXPECT_EQ(range->last, 8299u);
+    EXPECT_EQ(range->total, 8300u);
+    for (const wchar_t* bad : {L"", L"bytes */8300", L"bytes 10-5/8300", L"bytes 0-8300/8300", L"items 0-1/2",
+                               L"bytes 0-1/", L"bytes -1/2", L"bytes 0-1/99999999999999999999"}) {
+        EXPECT_FALSE(ParseContentRange(bad)) << std::string(bad, bad + wcslen(bad));
+    }
+}
 
 TEST(ConnectFailure, NamesWhatCouldNotBeReached) {
     EXPECT_EQ(ConnectFailureText("Url", "downloads/x.cab"), "Could not conact Url->downloads/x.cab ");

@@ -1,0 +1,87 @@
+#include "setup/protected_folders.h"
+
+#include <windows.h>
+
+#include "app/context.h"
+#include "setup/folders.h"
+#include "win/file_links.h"
+#include "win/handles.h"
+#include "win/security.h"
+#include "win/text.h"
+
+namespace {
+
+std::string WithoutTrailingSeparator(std::string folder) {
+    folder = text::TrimTrailingBlanks(folder);
+    while (folder.size() > 3 && text::EndsWithBackslash(folder)) folder.pop_back();
+    return folder;
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The deepest existing folder of the path, reached through a link?
+std::optional<std::string> LinkAlong(const std::string& folder) {
+    std::string existing = win::FullPath(folder);
+    while (!existing.empty() && !IsFolder(existing)) {
+        const size_t cut = existing.find_last_of('\\');
+        if (cut == std::string::npos || cut < 3) return std::nullopt;
+        existing.resize(cut);
+    }
+    if (existing.empty()) return std::nullopt;
+    if (win::IsReparsePoint(existing)) return existing;
+    win::FileHandle handle(::CreateFileA(existing.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (handle && win::OpenedThroughLink(handle.Get(), existing)) return existing;
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::string LinkRefusalText(std::string_view path) {
+    return std::string(path) + " is a link; the setup does not follow it";
+}
+
+void RefuseLink(SetupContext& context, LogCategory category, const std::string& path) {
+    context.Log(category, LinkRefusalText(path));
+    ++context.failedSteps;
+}
+
+FolderReady PrepareProtectedFolder(SetupContext& context, LogCategory category, const std::string& folder) {
+    const std::string path = WithoutTrailingSeparator(folder);
+    if (auto link = LinkAlong(path)) {
+        RefuseLink(context, category, *link);
+        return FolderReady::Link;
+    }
+    if (!IsFolder(path) && (!CreateFolderPath(path) || !IsFolder(path))) return FolderReady::Missing;
+    if (auto link = LinkAlong(path)) {  // made meanwhile by someone else
+        RefuseLink(context, category, *link);
+        return FolderReady::Link;
+    }
+    const DWORD error = win::ProtectFolder(path);
+    if (error != ERROR_SUCCESS) {
+        context.Log(category, "Could not set the permissions of " + path, win::SystemErrorText(error));
+        ++context.failedSteps;
+    } else {
+        context.Log(category, "Permissions of " + path + " set to administrators only");
+    }
+    return FolderReady::Ready;
+}
+
+std::optional<std::string> OwnerRefusal(std::string_view folder, const std::optional<std::string>& ownerSid,
+                                        std::string_view ownerName, std::string_view currentUserSid) {
+    if (ownerSid && win::IsTrustedOwner(*ownerSid, currentUserSid)) return std::nullopt;
+    const std::string owner = !ownerName.empty() ? std::string(ownerName) : ownerSid.value_or("an unknown owner");
+    return "The folder " + std::string(folder) + " belongs to " + owner +
+           ". Choose another folder, or give it to the Administrators group.";
+}
+
+std::optional<std::string> FolderOwnerProblem(const std::string& folder) {
+    const std::string path = WithoutTrailingSeparator(folder);
+    if (!IsFolder(path)) return std::nullopt;
+    const std::optional<std::string> owner = win::OwnerSidOf(path);
+    return OwnerRefusal(path, owner, owner ? win::AccountNameOf(*owner) : std::string(), win::CurrentUserSid());
+}
