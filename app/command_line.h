@@ -6,7 +6,7 @@
 #include <vector>
 #include <string_view>
 
-#include "app/flags.h"
+#include "core/flags.h"
 
 // Only the first 255 characters of the converted line are searched.
 constexpr std::size_t COMMAND_LINE_LIMIT = 255;

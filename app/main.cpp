@@ -2,13 +2,14 @@
 #include <windows.h>
 
 #include "app/command_line.h"
-#include "app/context.h"
+#include "core/context.h"
 #include "app/startup.h"
+#include "setup/companions.h"
 
 namespace {
 // The process's one setup context; it exists before the entry point runs and
 // lives until the process ends.
-SetupContext theContext;
+SetupProcessContext theContext;
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand) {

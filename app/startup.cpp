@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "resources/resource.h"
 #include "ui/setup_dialog.h"
 #include "win/text.h"

@@ -104,17 +104,5 @@ std::string Narrow8(std::wstring_view text) {
     return narrow;
 }
 
-long ParseId(std::wstring_view text) {
-    size_t i = 0;
-    while (i < text.size() && text[i] == L' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
-    long long value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-    }
-    return static_cast<long>(negative ? -value : value);
-}
 
 }  // namespace iis

@@ -33,7 +33,5 @@ std::wstring StringProperty(IAppHostElement* element, std::wstring_view name);
 // A text reduced to 8 bits as the conflict check compares it: the low byte of
 // each unit, at most 255 units, up to the first zero.
 std::string Narrow8(std::wstring_view text);
-// Decimal digits after optional blanks and a sign; 0 without digits.
-long ParseId(std::wstring_view text);
 
 }  // namespace iis

@@ -1,8 +1,14 @@
 #pragma once
-// The IIS configuration objects a web site installation works on. They are
+// The IIS configuration objects a web site installation works on, and the
+// look-ups and additions on its server-level collections. The objects are
 // held until the process ends; each installation opens them anew.
+#include <string>
+
+#include "iis/site_spec.h"
 #include "win/app_host_admin.h"
 #include "win/com.h"
+
+class RunLog;
 
 struct IisSession {
     win::ComPtr<IAppHostWritableAdminManager> adminManager;
@@ -15,6 +21,16 @@ struct IisSession {
     win::ComPtr<IAppHostElement> restrictionEntry;
     win::ComPtr<IAppHostElement> handlerEntry;
     win::ComPtr<IAppHostElement> defaultDocumentEntry;
-
-    bool Complete() const { return adminManager && sites && pools && restrictions; }
 };
+
+// Opens the manager and the three collections; false (the failure logged and
+// counted) when one of them cannot be had: no later step could work then.
+bool OpenIisConfiguration(IisSession& session, RunLog& log);
+// The id for the site of this name: an existing site's own (that site is
+// removed, to be made anew), else one more than the largest.
+int ReserveSiteId(IisSession& session, const std::string& name);
+// True, with currentPool on it, when a pool of exactly this name exists.
+bool FindAppPool(IisSession& session, const std::string& name);
+// Allows the server module in the ISAPI/CGI restriction list; an entry for
+// its path is updated rather than added twice.
+int AddIsapiCgiRestriction(IisSession& session, const SiteSpec& spec, RunLog& log);

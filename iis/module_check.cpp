@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include "app/context.h"
-#include "setup/server_setup.h"
-#include "ui/folder_picker.h"
+#include "core/context.h"
 #include "win/handles.h"
 #include "win/text.h"
 
@@ -38,63 +36,89 @@ std::string MissingModulesMessage(const std::vector<bool>& present) {
     return list + ".Please select installation folder or let Setup search for you.";
 }
 
-void ServerSetup::CheckServerModules() {
-    serverFolder = owner.serverDirectory;
-    LookForInfoServer();
+namespace {
+
+// One walk: the information server's own tree may hold a server module, and
+// looking for the information server again from there would never end.
+class ServerSearch {
+public:
+    ServerSearch(std::string& serverFolder, RunLog& log) : serverFolder_(serverFolder), log_(log) {}
+
+    bool Folder(const std::string& folder) {
+        const std::string path = folder + "\\";
+        if (!IsFolder(path)) return false;
+        log_.SetStatus("Searching in " + path);
+        WIN32_FIND_DATAA entry;
+        win::FindHandle find(::FindFirstFileA((path + "*.*").c_str(), &entry));
+        if (!find) return false;
+        do {
+            if (IsDotEntry(entry.cFileName)) continue;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                // A junction may lead back up the tree; the walk would never end.
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+                if (Folder(path + entry.cFileName)) return true;
+            } else if (text::EqualsNoCase(entry.cFileName, INSTALL_MARKER_FILE)) {
+                serverFolder_ = path;
+                InfoServer();
+                return true;  // an existing installation: the update runs as a repair
+            }
+        } while (::FindNextFileA(find.Get(), &entry));
+        return false;
+    }
+
+    bool InfoServer() {
+        if (inInfoServer_) return false;
+        inInfoServer_ = true;
+        bool found = false;
+        if (IsFolder(INFO_SERVER_FOLDER)) {
+            log_.SetStatus(std::string("Searching in ") + INFO_SERVER_FOLDER);
+            WIN32_FIND_DATAA entry;
+            win::FindHandle find(::FindFirstFileA((std::string(INFO_SERVER_FOLDER) + "\\*.*").c_str(), &entry));
+            if (find) {
+                do {
+                    if (IsDotEntry(entry.cFileName)) continue;
+                    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+                        found = Folder(std::string(INFO_SERVER_FOLDER) + "\\" + entry.cFileName);
+                    } else {
+                        found = text::EqualsNoCase(entry.cFileName, INFO_SERVER_PROGRAM);
+                    }
+                } while (!found && ::FindNextFileA(find.Get(), &entry));
+            }
+        }
+        inInfoServer_ = false;
+        return found;
+    }
+
+private:
+    static bool IsFolder(const std::string& path) {
+        const DWORD attributes = ::GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    std::string& serverFolder_;
+    RunLog& log_;
+    bool inInfoServer_ = false;
+};
+
+}  // namespace
+
+std::string CheckServerModules(const std::string& serverDirectory, RunLog& log) {
+    std::string serverFolder = serverDirectory;
+    LookForInfoServer(serverFolder, log);
     if (!Exists(serverFolder)) {
-        owner.Log(LOG_SERVER, "This folder does not exist.Please specify Folder where TCorvanta10 is installed ");
-        return;
+        log.Log(LOG_SERVER, "This folder does not exist.Please specify Folder where TCorvanta10 is installed ");
+        return serverFolder;
     }
     std::vector<bool> present;
     for (const std::string& file : ServerModuleFiles()) present.push_back(Exists(text::JoinPath(serverFolder, file)));
     const std::string message = MissingModulesMessage(present);
-    if (!message.empty()) owner.Log(LOG_SERVER, message);
+    if (!message.empty()) log.Log(LOG_SERVER, message);
+    return serverFolder;
 }
 
-bool ServerSetup::SearchServerFolder(const std::string& folder) {
-    const std::string path = folder + "\\";
-    if (!::SetCurrentDirectoryA(path.c_str())) return false;
-    owner.SetStatus("Searching in " + path);
-    WIN32_FIND_DATAA entry;
-    win::FindHandle find(::FindFirstFileA("*.*", &entry));
-    if (!find) return false;
-    do {
-        if (IsDotEntry(entry.cFileName)) continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A junction may lead back up the tree; the walk would never end.
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-            if (SearchServerFolder(path + entry.cFileName)) return true;
-        } else if (text::EqualsNoCase(entry.cFileName, INSTALL_MARKER_FILE)) {
-            serverFolder = path;
-            LookForInfoServer();
-            return true;  // an existing installation: the update runs as a repair
-        }
-    } while (::FindNextFileA(find.Get(), &entry));
-    return false;
+bool SearchServerFolder(const std::string& folder, std::string& serverFolder, RunLog& log) {
+    return ServerSearch(serverFolder, log).Folder(folder);
 }
 
-bool ServerSetup::LookForInfoServer() {
-    // The information server's own tree may hold a server module; looking
-    // for the information server again from there would never end.
-    if (searchingInfoServer) return false;
-    searchingInfoServer = true;
-    bool found = false;
-    if (::SetCurrentDirectoryA(INFO_SERVER_FOLDER)) {
-        owner.SetStatus(std::string("Searching in ") + INFO_SERVER_FOLDER);
-        WIN32_FIND_DATAA entry;
-        win::FindHandle find(::FindFirstFileA("*.*", &entry));
-        if (find) {
-            do {
-                if (IsDotEntry(entry.cFileName)) continue;
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-                    found = SearchServerFolder(std::string(INFO_SERVER_FOLDER) + "\\" + entry.cFileName);
-                } else {
-                    found = text::EqualsNoCase(entry.cFileName, INFO_SERVER_PROGRAM);
-                }
-            } while (!found && ::FindNextFileA(find.Get(), &entry));
-        }
-    }
-    searchingInfoServer = false;
-    return found;
-}
+bool LookForInfoServer(std::string& serverFolder, RunLog& log) { return ServerSearch(serverFolder, log).InfoServer(); }

@@ -1,7 +1,8 @@
-#include "app/context.h"
+#include "iis/port_conflict.h"
+
+#include "iis/checked_calls.h"
 #include "iis/config_access.h"
 #include "iis/website.h"
-#include "setup/server_setup.h"
 
 namespace {
 
@@ -46,38 +47,35 @@ std::string ConflictMessage(long port, std::string_view siteName) {
     return head + std::string(siteName.substr(0, room)) + tail;
 }
 
-bool ServerSetup::CheckPortConflict(std::string& message) {
-    const DWORD count = iis::CountOf(iis.sites.Get());
+std::optional<PortConflict> CheckPortConflict(IisSession& session, const SiteSpec& spec) {
+    const DWORD count = iis::CountOf(session.sites.Get());
     for (DWORD index = 0; index < count; ++index) {
-        if (FAILED(iis::ItemAt(iis.sites.Get(), index, iis.currentSite))) continue;
-        const std::string name = iis::Narrow8(iis::StringProperty(iis.currentSite.Get(), L"name"));
-        if (name == siteName) continue;  // our own earlier site is no conflict
-        win::ComPtr<IAppHostElementCollection> bindings = BindingsOf(iis.currentSite.Get());
+        if (FAILED(iis::ItemAt(session.sites.Get(), index, session.currentSite))) continue;
+        const std::string name = iis::Narrow8(iis::StringProperty(session.currentSite.Get(), L"name"));
+        if (name == spec.siteName) continue;  // our own earlier site is no conflict
+        win::ComPtr<IAppHostElementCollection> bindings = BindingsOf(session.currentSite.Get());
         const DWORD bindingCount = iis::CountOf(bindings.Get());
         for (DWORD b = 0; b < bindingCount; ++b) {
             win::ComPtr<IAppHostElement> binding;
-            if (BindingPort(BindingText(bindings.Get(), b, binding)) != portCopy) continue;
-            message = ConflictMessage(portCopy, name);
-            conflictFound = true;
-            conflictSiteName = name;
-            return true;
+            if (BindingPort(BindingText(bindings.Get(), b, binding)) != spec.port) continue;
+            return PortConflict{name, ConflictMessage(spec.port, name)};
         }
     }
-    return false;
+    return std::nullopt;
 }
 
-bool ServerSetup::RebindConflictingSite() {
-    const DWORD count = iis::CountOf(iis.sites.Get());
+bool RebindConflictingSite(IisSession& session, const std::string& conflictSiteName, int rebindPort, RunLog& log) {
+    IisCalls calls(log);
+    const DWORD count = iis::CountOf(session.sites.Get());
     for (DWORD index = 0; index < count; ++index) {
-        if (FAILED(iis::ItemAt(iis.sites.Get(), index, iis.currentSite))) continue;
-        if (iis::Narrow8(iis::StringProperty(iis.currentSite.Get(), L"name")) != conflictSiteName) continue;
-        win::ComPtr<IAppHostElementCollection> bindings = BindingsOf(iis.currentSite.Get());
+        if (FAILED(iis::ItemAt(session.sites.Get(), index, session.currentSite))) continue;
+        if (iis::Narrow8(iis::StringProperty(session.currentSite.Get(), L"name")) != conflictSiteName) continue;
+        win::ComPtr<IAppHostElementCollection> bindings = BindingsOf(session.currentSite.Get());
         if (iis::CountOf(bindings.Get()) == 0) continue;
         win::ComPtr<IAppHostElement> binding;
         if (FAILED(iis::ItemAt(bindings.Get(), 0, binding))) continue;
         // The first binding moves, whichever of them clashed.
-        iis::SetListedProperty(binding.Get(), L"bindingInformation", win::Variant::Text(BindingInformation(rebindPort)));
-        return true;
+        return calls.SetListed(binding.Get(), L"bindingInformation", win::Variant::Text(BindingInformation(rebindPort)));
     }
     return false;
 }

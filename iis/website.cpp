@@ -2,10 +2,13 @@
 
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
+#include "iis/app_pool.h"
+#include "iis/checked_calls.h"
 #include "iis/config_access.h"
-#include "setup/progress.h"
-#include "setup/server_setup.h"
+#include "iis/module_check.h"
+#include "iis/site.h"
+#include "iis/site_level.h"
 #include "win/handles.h"
 #include "win/text.h"
 
@@ -24,90 +27,74 @@ std::string SuccessLine(std::string_view siteName, std::string_view poolName) {
     return "Successfully Created Website:" + std::string(siteName) + "  with application pool:" + std::string(poolName);
 }
 
-int ServerSetup::WriteInfoServerConfig() {
+int WriteInfoServerConfig(const std::string& docRoot, RunLog& log) {
     ::DeleteFileA(INFO_SERVER_CONFIG_PATH);
     win::FileHandle file(
         ::CreateFileA(INFO_SERVER_CONFIG_PATH, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        owner.Log(LOG_SERVER, "Could not create the information server configuration",
-                  std::string(INFO_SERVER_CONFIG_PATH) + ": " + win::SystemErrorText(::GetLastError()));
-        ++owner.failedSteps;
+        log.Fail(LOG_SERVER, "Could not create the information server configuration",
+                 std::string(INFO_SERVER_CONFIG_PATH) + ": " + win::SystemErrorText(::GetLastError()));
         return -1;
     }
     const std::string content = InfoServerConfigText(docRoot);
     DWORD written = 0;
     if (!::WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) ||
         written != content.size()) {
-        owner.Log(LOG_SERVER, "Could not write the information server configuration", INFO_SERVER_CONFIG_PATH);
-        ++owner.failedSteps;
+        log.Fail(LOG_SERVER, "Could not write the information server configuration", INFO_SERVER_CONFIG_PATH);
         return -2;
     }
     return 0;
 }
 
-int ServerSetup::StartSite() {
-    const std::wstring wanted = win::ToWide(siteName);
-    const DWORD count = iis::CountOf(iis.sites.Get());
-    for (DWORD index = 0; index < count; ++index) {
-        if (FAILED(iis::ItemAt(iis.sites.Get(), index, iis.currentSite))) continue;
-        if (iis::StringProperty(iis.currentSite.Get(), L"name") != wanted) continue;
-        win::ComPtr<IAppHostMethodCollection> methods;
-        win::ComPtr<IAppHostMethod> start;
-        win::ComPtr<IAppHostMethodInstance> instance;
-        if (SUCCEEDED(iis.currentSite->get_Methods(methods.Put())) && methods &&
-            SUCCEEDED(methods->get_Item(win::Variant::Text(L"Start").Get(), start.Put())) && start &&
-            SUCCEEDED(start->CreateInstance(instance.Put())) && instance) {
-            instance->Execute();
-        }
-        break;
+int StartSite(IisSession& session, const std::string& siteName, RunLog& log) {
+    IisCalls calls(log);
+    if (!iis::FindByName(session.sites.Get(), win::ToWide(siteName), session.currentSite)) return 1;
+    win::ComPtr<IAppHostMethodCollection> methods;
+    win::ComPtr<IAppHostMethod> start;
+    win::ComPtr<IAppHostMethodInstance> instance;
+    if (calls.Check(session.currentSite->get_Methods(methods.Put()), "list the site's methods") && methods &&
+        calls.Check(methods->get_Item(win::Variant::Text(L"Start").Get(), start.Put()), "find the site's Start") &&
+        start && calls.Check(start->CreateInstance(instance.Put()), "prepare the site's start") && instance) {
+        calls.Check(instance->Execute(), "start the site " + siteName);
     }
     return 1;
 }
 
-int ServerSetup::InstallWebsite() {
-    owner.Log(LOG_SERVER, "Installing Website");
-    moduleDescription = "TovinSoft CorvantaApp v10.1";
-    portCopy = owner.port;
-    modulePath = text::JoinPath(owner.serverDirectory, "TCorvanta10.dll");
-    docRoot = owner.serverDirectory;
-    if (!OpenIisConfiguration()) {
-        // Without the manager and its collections no later step can work.
-        ++owner.failedSteps;
-        return 1;
+WebsiteOutcome InstallWebsite(IisSession& session, const SiteSpec& spec, const std::string& docRoot, RunLog& log) {
+    WebsiteOutcome outcome;
+    // Without the manager and its collections no later step can work.
+    if (!OpenIisConfiguration(session, log)) return outcome;
+    outcome.serverFolder = CheckServerModules(spec.physicalPath, log);
+    outcome.conflict = CheckPortConflict(session, spec);
+    if (outcome.conflict) log.Log(LOG_SERVER, outcome.conflict->message);
+    if (spec.port == INFO_SERVER_PORT) {
+        outcome.result = WriteInfoServerConfig(docRoot, log);
+        return outcome;
     }
-    conflictFound = false;
-    conflictSiteName = std::string(50, ' ');
-    CheckServerModules();
-    siteName = SiteNameForPort(portCopy);
-    poolName = siteName;
-    std::string message;
-    if (CheckPortConflict(message)) owner.Log(LOG_SERVER, message);
-    if (portCopy == 1465) return WriteInfoServerConfig();
-    if (conflictFound) RebindConflictingSite();
-    if (FindAppPool(poolName)) {
-        UpdateAppPool();
+    if (outcome.conflict) RebindConflictingSite(session, outcome.conflict->siteName, spec.rebindPort, log);
+    if (FindAppPool(session, spec.poolName)) {
+        UpdateAppPool(session, log);
     } else {
-        CreateAppPool();
+        CreateAppPool(session, spec, log);
     }
-    ReserveSiteId(siteName);
-    CreateSite();
-    AddIsapiCgiRestriction();
-    HRESULT hr = iis.adminManager->CommitChanges();
+    outcome.siteId = ReserveSiteId(session, spec.siteName);
+    CreateSite(session, spec, outcome.siteId, log);
+    AddIsapiCgiRestriction(session, spec, log);
+    HRESULT hr = session.adminManager->CommitChanges();
     if (hr != S_OK) {
-        owner.Log(LOG_SERVER, "Could not commit the IIS configuration", "0x" + text::Hex8(static_cast<unsigned long>(hr)));
-        ++owner.failedSteps;
+        log.Fail(LOG_SERVER, "Could not commit the IIS configuration", "0x" + text::Hex8(static_cast<unsigned long>(hr)));
     }
-    win::Bstr commitPath(std::wstring(iis::APPHOST_PATH) + L"/" + win::ToWide(siteName));
-    iis.adminManager->put_CommitPath(commitPath.Get());
-    ConfigureSiteLevel();
-    hr = iis.adminManager->CommitChanges();
+    win::Bstr commitPath(std::wstring(iis::APPHOST_PATH) + L"/" + win::ToWide(spec.siteName));
+    IisCalls(log).Check(session.adminManager->put_CommitPath(commitPath.Get()), "set the commit path");
+    ConfigureSiteLevel(session, spec, log);
+    hr = session.adminManager->CommitChanges();
     if (hr == S_OK) {
-        owner.Log(LOG_SERVER, SuccessLine(siteName, poolName));
-        AdvanceProgress(owner, owner.progress.website);
+        log.Log(LOG_SERVER, SuccessLine(spec.siteName, spec.poolName));
+        outcome.created = true;
     } else {
-        owner.Log(LOG_SERVER, "Could not commit the site settings of " + siteName, "0x" + text::Hex8(static_cast<unsigned long>(hr)));
-        ++owner.failedSteps;
+        log.Fail(LOG_SERVER, "Could not commit the site settings of " + spec.siteName,
+                 "0x" + text::Hex8(static_cast<unsigned long>(hr)));
     }
-    StartSite();
-    return 1;
+    StartSite(session, spec.siteName, log);
+    return outcome;
 }

@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <fdi.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "win/text.h"
 
 namespace {

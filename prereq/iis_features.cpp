@@ -3,9 +3,7 @@
 #include <windows.h>
 #include <dismapi.h>
 
-#include "app/context.h"
-#include "setup/server_setup.h"
-#include "setup/setup_log.h"
+#include "core/context.h"
 #include "win/handles.h"
 #include "win/text.h"
 
@@ -35,15 +33,8 @@ struct DismApi {
 };
 
 void ShowDismProgress(UINT current, UINT total, PVOID userData) {
-    ServerSetup* server = static_cast<ServerSetup*>(userData);
-    if (!server) return;
-    const int percent = IisProgressPercent(current, total);
-    server->iisProgressPercent = percent;
-    HWND dialog = server->owner.dialog;
-    if (!dialog) return;
-    ::SetDlgItemTextA(dialog, STATUS_LINE_ID, IisProgressText(percent).c_str());
-    ::InvalidateRect(dialog, nullptr, TRUE);
-    if (RepaintAtOnce(percent)) ::UpdateWindow(dialog);
+    auto* context = static_cast<SetupContext*>(userData);
+    if (context) context->SetStatus(IisProgressText(IisProgressPercent(current, total)));
 }
 
 void CALLBACK DismProgress(UINT current, UINT total, PVOID userData) {
@@ -82,18 +73,10 @@ int IisProgressPercent(unsigned current, unsigned total) {
 
 std::string IisProgressText(int percent) { return "Updating IIS Features:" + std::to_string(percent) + " perc completed"; }
 
-bool RepaintAtOnce(int percent) { return percent % 5 == 0; }
-
-int ServerSetup::EnableIisFeatures() {
-    iisProgressPercent = 1;
-    if (owner.dialog) {
-        ::InvalidateRect(owner.dialog, nullptr, TRUE);
-        ::UpdateWindow(owner.dialog);
-    }
+int EnableIisFeatures(SetupContext& context) {
     DismApi dism;
     if (!dism.Complete()) {
-        owner.Log(LOG_SERVER, "Could not configure IIS. Please do it manually", "DismApi.dll is not available");
-        ++owner.failedSteps;
+        context.Fail(LOG_SERVER, "Could not configure IIS. Please do it manually", "DismApi.dll is not available");
         return 0;
     }
     std::string failure;
@@ -105,8 +88,9 @@ int ServerSetup::EnableIisFeatures() {
         failure = "DismOpenSession failed with " + HexResult(hr);
     } else {
         const std::wstring features = win::ToWide(JoinedIisFeatures());
-        hr = dism.enableFeature(session, features.c_str(), nullptr, DismPackageNone, FALSE, nullptr, 0, TRUE, nullptr,
-                                DismProgress, this);
+        // Cancel sets the event: DISM stops at its next safe point.
+        hr = dism.enableFeature(session, features.c_str(), nullptr, DismPackageNone, FALSE, nullptr, 0, TRUE,
+                                context.cancel.Event(), DismProgress, &context);
         if (FAILED(hr)) failure = "DismEnableFeature failed with " + HexResult(hr);
     }
     dism.closeSession(session);
@@ -114,10 +98,9 @@ int ServerSetup::EnableIisFeatures() {
     if (FAILED(hr) && failure.empty()) failure = "DismShutdown failed with " + HexResult(hr);
     if (!failure.empty()) {
         // Every failed call is reported; the features may not be enabled.
-        owner.Log(LOG_SERVER, "Could not configure IIS. Please do it manually", failure);
-        ++owner.failedSteps;
+        context.Fail(LOG_SERVER, "Could not configure IIS. Please do it manually", failure);
         return 0;
     }
-    owner.Log(LOG_SERVER, "Configured IIS for use with TovinSoft Corvanta 10.0");
+    context.Log(LOG_SERVER, "Configured IIS for use with TovinSoft Corvanta 10.0");
     return 1;
 }

@@ -9,5 +9,8 @@ std::string JoinedIisFeatures();
 // current of total in percent, truncated; 0 for a total of 0.
 int IisProgressPercent(unsigned current, unsigned total);
 std::string IisProgressText(int percent);
-// Multiples of 5 are repainted at once; the rest with the next paint.
-bool RepaintAtOnce(int percent);
+class SetupContext;
+
+// Enables the features in one DISM call, its progress in the status line;
+// 1 when every call succeeded.
+int EnableIisFeatures(SetupContext& context);

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "prereq/sql_setup.h"
 #include "win/handles.h"
 #include "win/text.h"

@@ -4,32 +4,19 @@
 
 #include <algorithm>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "prereq/sql_setup.h"
-#include "setup/process.h"
+#include "win/process.h"
 #include "win/handles.h"
 #include "win/text.h"
 
 namespace {
 
-constexpr DWORD OUTPUT_CHUNK_BYTES = 255;
 constexpr char MASKED_PASSWORD[] = "********";
 
 std::string DriveOf(const std::string& path) {
     if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + "\\";
     return "C:\\";
-}
-
-// Logs what the installer wrote, in chunks of at most 255 bytes; the chunk
-// may end inside a line of the installer's output.
-bool LogOutputChunk(SetupContext& context, HANDLE pipe) {
-    DWORD waiting = 0;
-    if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0) return false;
-    char chunk[OUTPUT_CHUNK_BYTES + 1] = {};
-    DWORD read = 0;
-    if (!::ReadFile(pipe, chunk, OUTPUT_CHUNK_BYTES, &read, nullptr) || read == 0) return false;
-    context.Log(LOG_SERVER, std::string(chunk, read));
-    return true;
 }
 
 }  // namespace
@@ -129,52 +116,25 @@ int SqlSetup::InstallSqlExpress() {
     dataDrive = drives.dataDrive;
     backupDrive = drives.backupDrive;
     const SqlCommandInput input{serverDirectory, owner.sqlPassword, defaultInstanceFound != 0, drives};
-    const std::string updateDirectory = serverDirectory + "Update";
-
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    win::KernelHandle readEnd, writeEnd;
-    ::CreatePipe(readEnd.Put(), writeEnd.Put(), &inheritable, 0);
-    ::SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
-
     owner.Log(LOG_SERVER, BuildSqlCommandLine(input, true));
-    std::string commandLine = BuildSqlCommandLine(input, false);
-    PROCESS_INFORMATION info = {};
     // Started by its full path: a program of that name elsewhere never runs.
-    const std::string program = SqlInstallerPath(serverDirectory);
-    const BOOL started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                          updateDirectory.c_str(), &startup, &info);
-    const DWORD startError = started ? 0 : ::GetLastError();
-    std::fill(commandLine.begin(), commandLine.end(), '\0');  // the password goes no further
-    writeEnd.Reset();
-    if (!started) {
-        owner.Log(LOG_SERVER, "CreateProcess failed", win::SystemErrorText(startError));
-        ++owner.failedSteps;
+    const std::optional<DWORD> code =
+        win::RunProcess(SqlInstallerPath(serverDirectory), BuildSqlCommandLine(input, false),
+                        serverDirectory + "Update", [this](std::string_view piece) { owner.Log(LOG_SERVER, piece); });
+    if (!code) {
+        owner.Fail(LOG_SERVER, "CreateProcess failed", win::SystemErrorText(::GetLastError()));
         return 0;
     }
-    win::KernelHandle process(info.hProcess), thread(info.hThread);
-    bool ended = false;
-    while (!ended) {
-        ended = ::WaitForSingleObject(process.Get(), 100) == WAIT_OBJECT_0;
-        LogOutputChunk(owner, readEnd.Get());
-    }
-    // What the installer wrote just before it ended belongs in the log too.
-    while (LogOutputChunk(owner, readEnd.Get())) {
-    }
-    DWORD code = 1;
-    if (!::GetExitCodeProcess(process.Get(), &code)) code = 1;
-    if (!IsInstallerSuccess(code)) {
-        owner.Log(LOG_SQL, "SQL Server installation failed with exit code " + std::to_string(code));
-        ++owner.failedSteps;
-        return 1;
-    }
-    if (IsRestartCode(code)) {
-        owner.restartRequired = true;
-        owner.Log(LOG_SQL, "SQL Server Express completed; a restart is required");
+    switch (win::ClassifyExitCode(*code)) {
+        case win::InstallerOutcome::Failure:
+            owner.Fail(LOG_SQL, "SQL Server installation failed with exit code " + std::to_string(*code));
+            return 1;
+        case win::InstallerOutcome::RestartRequired:
+            owner.report.restartRequired = true;
+            owner.Log(LOG_SQL, "SQL Server Express completed; a restart is required");
+            break;
+        case win::InstallerOutcome::Success:
+            break;
     }
     owner.Log(LOG_SQL, "Installed SQL Server");
     return 1;

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "win/handles.h"
 
 namespace {

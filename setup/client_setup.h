@@ -2,7 +2,7 @@
 // Companion of the setup context for the desktop client's update.
 #include <string>
 
-#include "app/flags.h"
+#include "core/flags.h"
 #include "setup/download.h"
 
 class SetupContext;

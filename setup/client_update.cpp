@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "prereq/cabinet.h"
 #include "prereq/vc_runtime.h"
 #include "setup/client_setup.h"
@@ -9,8 +9,8 @@
 #include "setup/folders.h"
 #include "setup/package_trust.h"
 #include "setup/protected_folders.h"
-#include "setup/process.h"
-#include "setup/progress.h"
+#include "setup/installer_runner.h"
+#include "core/progress.h"
 #include "win/text.h"
 
 namespace {
@@ -32,20 +32,13 @@ const ClientPackageRow* ClientPackagesFor(SetupFlags flags) {
 
 bool ClientSetup::RunRuntimeInstaller() {
     const std::string program = text::JoinPath(updateFolder, installerName);
-    const std::optional<DWORD> code = RunAndWait(program, "/install /quiet /norestart", updateFolder);
-    if (!code) {
-        owner.LogCreateProcessFailure();
-        return false;
-    }
-    if (*code == 0) return true;
-    if (IsRestartCode(*code)) {
-        owner.restartRequired = true;
-        owner.Log(LOG_CLIENT, installerName + " completed; a restart is required");
-        return true;
-    }
-    const std::string message = "VC_redist exited with code " + std::to_string(*code);
+    const auto run = RunInstallerProgram(owner, LOG_CLIENT, {program, "/install /quiet /norestart", program},
+                                         updateFolder, installerName);
+    if (!run) return false;
+    if (run->outcome != win::InstallerOutcome::Failure) return true;
+    const std::string message = "VC_redist exited with code " + std::to_string(run->exitCode);
     owner.Log(LOG_CLIENT, message);
-    owner.host.ShowBox(::GetActiveWindow(), message, "Installer", MB_OK | MB_ICONWARNING);
+    owner.Ask(message, "Installer", MB_OK | MB_ICONWARNING);
     return false;
 }
 
@@ -84,8 +77,7 @@ int ClientSetup::UpdateClient() {
     const FolderReady update = client == FolderReady::Ready ? PrepareProtectedFolder(owner, LOG_CLIENT, updateFolder) : client;
     if (update != FolderReady::Ready) {
         if (update == FolderReady::Missing) {
-            owner.Log(LOG_CLIENT, "Could not create update directory. Udpate cannot proceed");
-            ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+            owner.Fail(LOG_CLIENT, "Could not create update directory. Udpate cannot proceed");  // nothing was installed: the run must not end as a success
         }
         return 1;
     }
@@ -98,8 +90,7 @@ int ClientSetup::UpdateClient() {
         if (!FetchClientPackage(row->cabinet, row->cabinetBits)) return 0;
         if (!cabinetStaged || !SwapInClient()) {
             if (!cabinetStaged) {
-                owner.Log(LOG_CLIENT, NotAppliedText("client"));
-                ++owner.failedSteps;
+                owner.Fail(LOG_CLIENT, NotAppliedText("client"));
             }
             RemoveFolderTree(stagingFolder);
             return 0;

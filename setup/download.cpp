@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "setup/http_transfer.h"
 #include "setup/package_trust.h"
 #include "win/crypto.h"
@@ -193,8 +193,7 @@ int PackageFetch::Run() {
     if (!context_.packageTrust->Ready(context_, category)) return 0;
     entry_ = context_.packageTrust->Entry(plan_.fileName);
     if (!entry_) {
-        context_.Log(category, NotListedText(plan_.fileName));
-        ++context_.failedSteps;
+        context_.Fail(category, NotListedText(plan_.fileName));
         return 1;
     }
     if (plan_.announceGetting) context_.Log(category, "Getting " + plan_.fileName + " from server");
@@ -205,8 +204,7 @@ int PackageFetch::Run() {
 
     const std::string localPath = text::JoinPath(plan_.localFolder, plan_.fileName);
     if (localPath.size() + 8 > LOCAL_PATH_LIMIT) {  // room for ".partial"
-        context_.Log(category, "Path too long for download", localPath);
-        ++context_.failedSteps;
+        context_.Fail(category, "Path too long for download", localPath);
         return 1;
     }
     win::InternetHandle connection(
@@ -219,7 +217,7 @@ int PackageFetch::Run() {
         win::InternetHandle request = OpenPackageRequest(connection.Get(), wideObjectPath);
         if (!request) {
             // The update cannot go on without requests: it stops, and says so.
-            ++context_.failedSteps;
+            ++context_.report.failedSteps;
             return ReportConnectFailure(context_, "Url", objectPath);
         }
         Transfer transfer = Attempt(request.Get(), localPath);
@@ -232,8 +230,7 @@ int PackageFetch::Run() {
         switch (transfer) {
             case Transfer::NotFound:
                 DiscardPartial();
-                context_.Log(category, "Could not find " + plan_.fileName + " on server. Please contact you administrator");
-                ++context_.failedSteps;
+                context_.Fail(category, "Could not find " + plan_.fileName + " on server. Please contact you administrator");
                 return 1;
             case Transfer::Stored:
                 context_.packageTrust->MarkFetched(plan_.fileName);
@@ -247,8 +244,7 @@ int PackageFetch::Run() {
     if (outcome == HandOnResult::Done) {
         context_.Log(category, plan_.downloadedText, endpoint.host, objectPath);
     } else if (outcome == HandOnResult::Retry) {
-        context_.Log(category, "Could not download " + plan_.fileName + " after 5 attempts");
-        ++context_.failedSteps;
+        context_.Fail(category, "Could not download " + plan_.fileName + " after 5 attempts");
     }
     return 1;
 }

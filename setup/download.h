@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/flags.h"
+#include "core/flags.h"
 #include "setup/download_server.h"
 #include "setup/package_list.h"
 

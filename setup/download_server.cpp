@@ -1,6 +1,6 @@
 #include "setup/download_server.h"
 
-#include "app/context.h"
+#include "core/context.h"
 #include "win/registry.h"
 
 std::optional<DownloadEndpoint> ParseDownloadServer(std::string_view value) {
@@ -47,7 +47,8 @@ const DownloadEndpoint& ResolveDownloadEndpoint(SetupContext& context) {
             context.commandLineServer, win::ReadRegistryString(HKEY_LOCAL_MACHINE, POLICY_KEY, DOWNLOAD_SERVER_POLICY),
             oldVariableSet);
         for (const std::string& note : choice.notes) context.Log(LOG_SERVER, note);
-        context.downloadEndpoint = std::make_unique<DownloadEndpoint>(std::move(choice.endpoint));
+        context.downloadEndpoint = Companion<DownloadEndpoint>(new DownloadEndpoint(std::move(choice.endpoint)),
+                                                           [](DownloadEndpoint* p) { delete p; });
     }
     return *context.downloadEndpoint;
 }

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "setup/folders.h"
 #include "setup/protected_folders.h"
 #include "win/handles.h"
@@ -70,12 +70,10 @@ LogCategory CategoryOf(const SwapJournal& journal) { return journal.product == "
 // The end of a swap, applied or not: the journal and its registry value go.
 void CloseSwap(SetupContext& context, LogCategory category, const std::string& journalPath) {
     if (!::DeleteFileA(journalPath.c_str()) && Exists(journalPath)) {
-        context.Log(category, "Could not delete " + journalPath, win::SystemErrorText(::GetLastError()));
-        ++context.failedSteps;
+        context.Fail(category, "Could not delete " + journalPath, win::SystemErrorText(::GetLastError()));
     }
     if (!ClearPendingSwap()) {
-        context.Log(category, std::string("Could not remove the registry value ") + PENDING_SWAP_VALUE);
-        ++context.failedSteps;
+        context.Fail(category, std::string("Could not remove the registry value ") + PENDING_SWAP_VALUE);
     }
 }
 
@@ -87,8 +85,7 @@ bool Undo(SetupContext& context, LogCategory category, const std::vector<FileMov
         const FileMove back{moves[i].to, moves[i].from};
         if (!Exists(back.from)) continue;
         if (step(back) != MoveResult::Moved) {
-            context.Log(category, "Could not put " + back.to + " back", win::SystemErrorText(::GetLastError()));
-            ++context.failedSteps;
+            context.Fail(category, "Could not put " + back.to + " back", win::SystemErrorText(::GetLastError()));
             complete = false;
         }
     }
@@ -219,8 +216,7 @@ bool ApplySwap(SetupContext& context, LogCategory category, SwapJournal journal,
         file.Close();
         ::DeleteFileA(journalPath.c_str());
         ClearPendingSwap();
-        context.Log(category, NotAppliedText(journal.product));
-        ++context.failedSteps;
+        context.Fail(category, NotAppliedText(journal.product));
         return false;
     }
     if (!journal.pool.empty()) pool(journal.pool, false);
@@ -231,14 +227,12 @@ bool ApplySwap(SetupContext& context, LogCategory category, SwapJournal journal,
         if (result == MoveResult::Stopped) return false;  // as if the process had died here
         if (result == MoveResult::Failed || !file.Append(JournalDoneLine(i + 1))) {
             const DWORD error = ::GetLastError();
-            context.Log(category, "Could not move " + move.from + " to " + move.to, win::SystemErrorText(error));
-            ++context.failedSteps;
+            context.Fail(category, "Could not move " + move.from + " to " + move.to, win::SystemErrorText(error));
             const size_t done = result == MoveResult::Moved ? i + 1 : i;
             file.Close();
             if (Undo(context, category, journal.moves, done, step)) CloseSwap(context, category, journalPath);
             if (!journal.pool.empty()) pool(journal.pool, true);
-            context.Log(category, NotAppliedText(journal.product));
-            ++context.failedSteps;
+            context.Fail(category, NotAppliedText(journal.product));
             return false;
         }
     }
@@ -260,8 +254,7 @@ bool SwapInStaged(SetupContext& context, LogCategory category, const std::string
     if (PrepareProtectedFolder(context, category, journal.backup) == FolderReady::Ready) {
         applied = ApplySwap(context, category, std::move(journal), control);
     } else {
-        context.Log(category, NotAppliedText(product));
-        ++context.failedSteps;
+        context.Fail(category, NotAppliedText(product));
     }
     RemoveFolderTree(staging);
     return applied;
@@ -281,8 +274,7 @@ void FinishPendingSwap(SetupContext& context, const PoolControl& pool, const Mov
     }
     const std::optional<SwapJournal> journal = ParseJournal(content);
     if (!journal) {
-        context.Log(LOG_SERVER, "An interrupted update left " + *journalPath + ", which cannot be read; nothing was changed");
-        ++context.failedSteps;
+        context.Fail(LOG_SERVER, "An interrupted update left " + *journalPath + ", which cannot be read; nothing was changed");
         ::DeleteFileA(journalPath->c_str());
         ClearPendingSwap();
         return;
@@ -294,8 +286,7 @@ void FinishPendingSwap(SetupContext& context, const PoolControl& pool, const Mov
         if (!Exists(move.from)) continue;  // a file the interrupted run had not got to, or already moved
         if (recovery.way == RecoveryWay::Forward) FlushFile(move.from);
         if (step(move) != MoveResult::Moved) {
-            context.Log(category, "Could not move " + move.from + " to " + move.to, win::SystemErrorText(::GetLastError()));
-            ++context.failedSteps;
+            context.Fail(category, "Could not move " + move.from + " to " + move.to, win::SystemErrorText(::GetLastError()));
             complete = false;
         }
     }

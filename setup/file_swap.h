@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/flags.h"
+#include "core/flags.h"
 
 class SetupContext;
 

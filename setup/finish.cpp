@@ -2,16 +2,25 @@
 
 #include <string>
 
-#include "app/context.h"
+#include "core/context.h"
 
-void FinishProcess(SetupContext& context, const char* successLine, const char* successBox) {
+void FinishProcess(SetupContext& context) {
+    const char* successLine = context.report.successLine;
+    const char* successBox = context.report.successBox;
     std::string notes =
-        context.restartRequired ? "\nPlease restart the computer to complete the installation." : "";
+        context.report.restartRequired ? "\nPlease restart the computer to complete the installation." : "";
     // Without its log an administrator would not know what happened.
     if (context.logFileOpened && !context.logFile) {
         notes += "\nThe setup log could not be written: " + context.LogFilePath();
     }
-    if (context.failedSteps == 0) {
+    if (context.report.cancelled) {
+        context.Log(LOG_UI, "Setup was cancelled");
+        context.CloseLog();
+        context.ShowMessage("Setup was cancelled" + notes);
+        context.host.EndProcess(EXIT_CANCELLED);
+        return;
+    }
+    if (context.report.failedSteps == 0) {
         context.Log(LOG_UI, successLine);
         context.CloseLog();
         context.ShowMessage(successBox + notes);

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include "app/context.h"
-#include "setup/process.h"
+#include "core/context.h"
 #include "setup/server_setup.h"
 #include "win/text.h"
 
@@ -24,20 +23,28 @@ std::string SystemFolder() {
     return length > 0 && length < MAX_PATH ? std::string(folder, length) : std::string();
 }
 
+std::optional<InstallerRun> RunInstallerProgram(SetupContext& context, LogCategory category,
+                                                const InstallerCommand& command, const std::string& folder,
+                                                const std::string& name) {
+    const std::optional<DWORD> code = win::RunProcess(command.application, command.commandLine, folder);
+    if (!code) {
+        context.LogCreateProcessFailure();
+        return std::nullopt;
+    }
+    const InstallerRun run{win::ClassifyExitCode(*code), *code};
+    if (run.outcome == win::InstallerOutcome::RestartRequired) {
+        context.report.restartRequired = true;
+        context.Log(category, name + " completed; a restart is required");
+    }
+    return run;
+}
+
 int ServerSetup::RunInstaller() {
     const InstallerCommand command = PlanInstallerCommand(updateFolder, installerName, SystemFolder());
-    const std::optional<DWORD> code = RunAndWait(command.application, command.commandLine, updateFolder);
-    if (!code) {
-        owner.LogCreateProcessFailure();
-        return 0;
-    }
-    if (*code == 0) return 1;
-    if (IsRestartCode(*code)) {
-        owner.restartRequired = true;
-        owner.Log(LOG_SERVER, installerName + " completed; a restart is required");
-        return 1;
-    }
+    const auto run = RunInstallerProgram(owner, LOG_SERVER, command, updateFolder, installerName);
+    if (!run) return 0;
+    if (run->outcome != win::InstallerOutcome::Failure) return 1;
     owner.Log(LOG_SERVER, command.loggedText);
-    owner.Log(LOG_SERVER, installerName + " exited with code " + std::to_string(*code));
+    owner.Log(LOG_SERVER, installerName + " exited with code " + std::to_string(run->exitCode));
     return 0;
 }

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include "app/context.h"
-#include "resources/resource.h"
+#include "core/context.h"
 #include "setup/client_setup.h"
 #include "setup/file_swap.h"
 #include "setup/finish.h"
@@ -26,8 +25,7 @@ void RepairServer(SetupContext& context) {
     // server's own entry and its port say a server is installed.
     const auto port = ReadRegisteredText(true, SERVER_KEY, "Port");
     if (text::IsBlank(context.serverDirectory) || !port || !ServerRegistered()) {
-        context.Log(LOG_SERVER, "No server installation is registered; the server cannot be repaired");
-        ++context.failedSteps;
+        context.Fail(LOG_SERVER, "No server installation is registered; the server cannot be repaired");
         return;
     }
     // The server's own bit size, whatever the client's is.
@@ -43,8 +41,7 @@ void RepairServer(SetupContext& context) {
 void RepairClient(SetupContext& context) {
     const SetupFlags bitSize = BitSizeFlags(ReadRegisteredText(false, CLIENT_KEY, "BitSize").value_or(""));
     if (text::IsBlank(context.clientDirectory) || !bitSize) {
-        context.Log(LOG_CLIENT, "No client installation is registered; the client cannot be repaired");
-        ++context.failedSteps;
+        context.Fail(LOG_CLIENT, "No client installation is registered; the client cannot be repaired");
         return;
     }
     context.setupFlags |= bitSize;
@@ -69,32 +66,34 @@ void RepairProducts(SetupContext& context) {
     SetProgressWeights(context);
     if (context.setupFlags & SETUP_CLIENT) RepairClient(context);
     if (context.setupFlags & SETUP_SERVER) RepairServer(context);
-    ::EndDialog(context.dialog, 1);
-    FinishProcess(context, "Successfully repaired Software", "Successfuly completed Setup for Repair");
+    context.report.successLine = "Successfully repaired Software";
+    context.report.successBox = "Successfuly completed Setup for Repair";
 }
 
-void RunMaintenance(SetupContext& context) {
-    HWND dialog = context.dialog;
+void PrepareMaintenance(SetupContext& context, const MaintenanceChoices& choices) {
     context.setupFlags = 0;
-    if (::IsDlgButtonChecked(dialog, IDC_REPAIR) == BST_CHECKED) {
+    if (choices.action == MaintenanceAction::Repair) {
         context.modeFlags = MODE_REPAIR;
-    } else if (::IsDlgButtonChecked(dialog, IDC_UNINSTALL) == BST_CHECKED) {
+    } else if (choices.action == MaintenanceAction::Uninstall) {
         context.modeFlags = MODE_UNINSTALL;
     }
-    if (::IsDlgButtonChecked(dialog, IDC_APPLY_SERVER) == BST_CHECKED) {
+    if (choices.server) {
         context.setupFlags |= SETUP_SERVER;
         if (auto path = ReadRegisteredText(true, SERVER_KEY, "InstallPath")) context.serverDirectory = *path;
         context.Log(LOG_SERVER, "Server Directory", context.serverDirectory);
     }
-    if (::IsDlgButtonChecked(dialog, IDC_APPLY_CLIENT) == BST_CHECKED) {
+    if (choices.client) {
         context.setupFlags |= SETUP_CLIENT;
         if (auto path = ReadRegisteredText(false, CLIENT_KEY, "InstallPath")) context.clientDirectory = *path;
         context.Log(LOG_CLIENT, "Client Directory", context.clientDirectory);
     }
+}
+
+void RunMaintenance(SetupContext& context) {
     if (context.modeFlags & MODE_REPAIR) {
         RepairProducts(context);
         return;
     }
-    ::EndDialog(context.dialog, 1);
-    FinishProcess(context, "Successfully uninstalled Software", "Successfuly completed Setup for Uninstall");
+    context.report.successLine = "Successfully uninstalled Software";
+    context.report.successBox = "Successfuly completed Setup for Uninstall";
 }

@@ -4,11 +4,23 @@
 #include <optional>
 #include <string>
 
-#include "app/flags.h"
+#include "core/flags.h"
 
 class SetupContext;
 
-// Ends the process (through the context's host) after the chosen action.
+enum class MaintenanceAction { Unchanged, Repair, Uninstall };
+
+// What the maintenance dialog's user chose, as data.
+struct MaintenanceChoices {
+    MaintenanceAction action = MaintenanceAction::Unchanged;  // Unchanged: the command line's mode stays
+    bool server = false;
+    bool client = false;
+};
+
+// Takes the choices into the context: the mode, the products, and their
+// folders read back from the registry (logged).
+void PrepareMaintenance(SetupContext& context, const MaintenanceChoices& choices);
+// The chosen action on the products chosen; the report says how it ended.
 void RunMaintenance(SetupContext& context);
 void RepairProducts(SetupContext& context);
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/context.h"
-#include "package_keys.h"
+#include "core/context.h"
+#include "core/package_keys.h"
 #include "setup/download_server.h"
 #include "setup/http_transfer.h"
 #include "win/text.h"
@@ -95,12 +95,6 @@ std::string ChangedText(const std::string& fileName) {
 
 }  // namespace
 
-std::vector<win::EcPoint> BuiltInPackageKeys() {
-    return std::vector<win::EcPoint>(package_keys::POINTS.begin(), package_keys::POINTS.end());
-}
-
-bool PackageKeysAreTestKey() { return package_keys::TEST_KEY; }
-
 std::string ListUnavailableText(std::string_view host) {
     return "Could not get the signed package list from " + std::string(host) + "; nothing was installed";
 }
@@ -120,9 +114,8 @@ std::string ListOlderText(std::string_view host, std::uint64_t serial, std::uint
 }
 
 bool PackageTrust::Refuse(SetupContext& context, LogCategory category, const std::string& line) {
-    context.Log(category, line);
-    ++context.failedSteps;
-    context.runStopped = true;  // nothing is fetched, run or unpacked after this
+    context.Fail(category, line);
+    context.report.stopped = true;  // nothing is fetched, run or unpacked after this
     return false;
 }
 
@@ -150,9 +143,8 @@ bool PackageTrust::Ready(SetupContext& context, LogCategory category) {
     }
     if ((!highest || parsed.list->serial > *highest) && !KeepSerial(parsed.list->serial)) {
         // The list is good; only the protection against an older one is weaker.
-        context.Log(category, "Could not store the package list serial",
+        context.Fail(category, "Could not store the package list serial",
                     std::string("HKLM\\") + PACKAGE_SERIAL_KEY + "\\" + PACKAGE_SERIAL_VALUE);
-        ++context.failedSteps;
     }
     context.Log(category, "Checked the signed package list of " + host + " (serial " +
                               std::to_string(parsed.list->serial) + ")");
@@ -174,8 +166,7 @@ std::optional<HeldPackage> HoldVerifiedPackage(SetupContext& context, LogCategor
     std::optional<win::Sha256Digest> digest;
     if (entry && file) digest = win::Sha256OfFile(file.Get(), &size);
     if (!entry || !digest || size != entry->size || *digest != entry->sha256) {
-        context.Log(category, ChangedText(fileName));
-        ++context.failedSteps;
+        context.Fail(category, ChangedText(fileName));
         return std::nullopt;
     }
     return HeldPackage(std::move(file));

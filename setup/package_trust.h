@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/flags.h"
+#include "core/flags.h"
 #include "setup/package_list.h"
 #include "win/handles.h"
 
@@ -17,10 +17,6 @@ class SetupContext;
 
 constexpr char PACKAGE_SERIAL_KEY[] = "SOFTWARE\\TovinSoft\\Corvanta10\\Update";
 constexpr char PACKAGE_SERIAL_VALUE[] = "PackageListSerial";
-
-// The keys built into this program, and whether they are the build's own test key.
-std::vector<win::EcPoint> BuiltInPackageKeys();
-bool PackageKeysAreTestKey();
 
 // Texts of the list's refusals, which end a run.
 std::string ListUnavailableText(std::string_view host);

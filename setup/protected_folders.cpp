@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "setup/folders.h"
 #include "win/file_links.h"
 #include "win/handles.h"
@@ -46,8 +46,7 @@ std::string LinkRefusalText(std::string_view path) {
 }
 
 void RefuseLink(SetupContext& context, LogCategory category, const std::string& path) {
-    context.Log(category, LinkRefusalText(path));
-    ++context.failedSteps;
+    context.Fail(category, LinkRefusalText(path));
 }
 
 FolderReady PrepareProtectedFolder(SetupContext& context, LogCategory category, const std::string& folder) {
@@ -63,8 +62,7 @@ FolderReady PrepareProtectedFolder(SetupContext& context, LogCategory category, 
     }
     const DWORD error = win::ProtectFolder(path);
     if (error != ERROR_SUCCESS) {
-        context.Log(category, "Could not set the permissions of " + path, win::SystemErrorText(error));
-        ++context.failedSteps;
+        context.Fail(category, "Could not set the permissions of " + path, win::SystemErrorText(error));
     } else {
         context.Log(category, "Permissions of " + path + " set to administrators only");
     }

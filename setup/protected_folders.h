@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/flags.h"
+#include "core/flags.h"
 
 class SetupContext;
 

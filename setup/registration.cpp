@@ -1,6 +1,6 @@
 #include "setup/registration.h"
 
-#include "app/context.h"
+#include "core/context.h"
 #include "setup/run_sequence.h"
 #include "win/handles.h"
 
@@ -32,8 +32,7 @@ void WriteProductKey(SetupContext& context, HKEY root, const char* key, const st
 bool WriteChecked(SetupContext& context, HKEY root, const std::string& key, const std::string& name,
                   const std::string& value, REGSAM view) {
     if (WriteRegistryString(root, key, name, value, view)) return true;
-    context.Log(LOG_UI, "Could not write the registry value " + name, key);
-    ++context.failedSteps;
+    context.Fail(LOG_UI, "Could not write the registry value " + name, key);
     return false;
 }
 
@@ -88,15 +87,14 @@ int RegisterProduct(SetupContext& context, LogCategory kind) {
     win::RegKey key;
     if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.keyPath.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
                           nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
-        context.host.ShowBox(nullptr, "Cannot write to registry. Need admin rights?", "Error", MB_OK | MB_ICONERROR);
-        ++context.failedSteps;
+        context.Fail(LOG_UI, "Cannot write to registry. Need admin rights?", entry.keyPath);
+        context.Ask("Cannot write to registry. Need admin rights?", "Error", MB_OK | MB_ICONERROR);
         return 0;
     }
     for (const auto& [name, value] : entry.values) {
         if (::RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                              static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS) {
-            context.Log(LOG_UI, "Could not write the registry value " + name, entry.keyPath);
-            ++context.failedSteps;
+            context.Fail(LOG_UI, "Could not write the registry value " + name, entry.keyPath);
         }
     }
     key.Reset();

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/flags.h"
+#include "core/flags.h"
 
 class SetupContext;
 

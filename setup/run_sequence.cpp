@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "prereq/sql_install.h"
 #include "prereq/sql_setup.h"
 #include "setup/client_setup.h"
@@ -10,9 +10,10 @@
 #include "setup/folders.h"
 #include "setup/package_trust.h"
 #include "setup/protected_folders.h"
-#include "setup/progress.h"
+#include "core/progress.h"
 #include "setup/registration.h"
 #include "setup/server_setup.h"
+#include "setup/shortcut.h"
 #include "win/handles.h"
 #include "win/known_folders.h"
 #include "win/text.h"
@@ -77,7 +78,7 @@ bool IsSameFile(const std::string& a, const std::string& b) {
 void CopySetupProgram(SetupContext& context) {
     const std::string source = ModulePath();
     if (source.empty()) {
-        context.host.ShowBox(nullptr, "Failed to get module filename", "Error", MB_OK | MB_ICONERROR);
+        context.Ask("Failed to get module filename", "Error", MB_OK | MB_ICONERROR);
         return;
     }
     const std::string target = SetupCopyPath();
@@ -90,18 +91,16 @@ void CopySetupProgram(SetupContext& context) {
     const std::string systemText = win::SystemErrorText(code);
     context.host.WriteStandardOutput(CopyFailureText(code, systemText));
     // A GUI program's standard output usually goes nowhere; the log keeps it.
-    context.Log(LOG_UI, "Copy failed", target, systemText);
-    ++context.failedSteps;
-    context.host.ShowBox(nullptr, "Copy failed", "Error", MB_OK | MB_ICONERROR);
+    context.Fail(LOG_UI, "Copy failed", target, systemText);
+    context.Ask("Copy failed", "Error", MB_OK | MB_ICONERROR);
 }
 
 void InstallSqlServer(SetupContext& context) {
     // Only the installer this run downloaded and checked is started; a copy
     // left by an earlier run is not.
     if (!context.packageTrust->FetchedThisRun(SQL_INSTALLER_NAME)) {
-        context.Log(LOG_SQL, std::string("SQL Server was not installed: ") + SQL_INSTALLER_NAME +
+        context.Fail(LOG_SQL, std::string("SQL Server was not installed: ") + SQL_INSTALLER_NAME +
                                  " was not downloaded in this run");
-        ++context.failedSteps;
         return;
     }
     std::string serverDirectory = context.serverDirectory;
@@ -117,9 +116,10 @@ int RunSetup(SetupContext& context) {
     context.Log(LOG_UI, "Begin updating Software");
     CopySetupProgram(context);
     if ((context.setupFlags & SETUP_CLIENT) && context.client->UpdateClient()) RegisterProduct(context, LOG_CLIENT);
-    if (context.runStopped) return 1;
+    if (context.report.stopped) return 1;
     if ((context.setupFlags & SETUP_SERVER) && context.server->UpdateServer()) RegisterProduct(context, LOG_SERVER);
-    if (context.runStopped) return 1;
+    if (context.report.stopped) return 1;
     if (context.setupFlags & SETUP_INSTALL_SQL) InstallSqlServer(context);
+    CreateClientShortcut(context);
     return 1;
 }

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/flags.h"
+#include "core/flags.h"
 #include "setup/download.h"
 #include "iis/iis_session.h"
+#include "iis/site_spec.h"
 
 class SetupContext;
 struct FileMove;
@@ -65,38 +66,25 @@ public:
     int rebindPort = 8080;
     std::string serverFolder;
     std::string docRoot;
-    int iisProgressPercent = 0;  // the last percentage DISM reported
-    bool searchingInfoServer = false;
 
-    // 0 when a package request could not be opened, else 1.
+    // 0 when a package request could not be opened or the update was not
+    // applied, else 1.
     int UpdateServer();
     int FetchServerPackage(const std::string& fileName, int placement, unsigned bits);
     // 1 when the installer ran and succeeded.
     int RunInstaller();
     int EnableIisFeatures();
 
-    // Web site (IIS)
+    // The web site: 1 after the IIS path; for port 1465 what writing the
+    // information server's configuration gave.
     int InstallWebsite();
-    int OpenIisConfiguration();
-    void ReserveSiteId(const std::string& name);
-    bool FindAppPool(const std::string& name);
-    int AddIsapiCgiRestriction();
-    int CreateSite();
-    bool CheckPortConflict(std::string& message);
-    bool RebindConflictingSite();
-    int CreateAppPool();
-    int UpdateAppPool();
-    int ConfigureSiteLevel();
-    int StartSite();
     int WriteInfoServerConfig();
-
-    // Server module check and folder search
     void CheckServerModules();
     bool SearchServerFolder(const std::string& folder);
-    bool LookForInfoServer();
+    // The site the run installs, from its choices.
+    SiteSpec Spec() const;
 
 private:
-    int SiteLevelFailure(const char* message);
     HandOnResult HandOn(const std::string& fileName, const std::string& localPath, int placement, unsigned bits);
     bool StageServerCabinets();
     bool SwapInServer();

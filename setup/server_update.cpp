@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "prereq/cabinet.h"
 #include "iis/pool_control.h"
 #include "iis/website.h"
@@ -11,7 +11,7 @@
 #include "setup/folders.h"
 #include "setup/package_trust.h"
 #include "setup/protected_folders.h"
-#include "setup/progress.h"
+#include "core/progress.h"
 #include "setup/server_setup.h"
 #include "win/text.h"
 
@@ -82,8 +82,7 @@ bool ServerSetup::StageServerCabinets() {
         const auto held = HoldVerifiedPackage(owner, LOG_SERVER, text::JoinPath(updateFolder, cabinet), cabinet);
         if (!held) return false;
         if (!ExtractCabinet(owner, cabinet, updateFolder, stagingFolder)) {
-            owner.Log(LOG_SERVER, "Could not unpack " + cabinet + " into the server directory", owner.serverDirectory);
-            ++owner.failedSteps;
+            owner.Fail(LOG_SERVER, "Could not unpack " + cabinet + " into the server directory", owner.serverDirectory);
             return false;
         }
     }
@@ -101,9 +100,8 @@ PoolControl ServerPoolControl(SetupContext& context) {
     return [&context](const std::string& pool, bool start) {
         const HRESULT hr = ControlAppPool(pool, start);
         if (SUCCEEDED(hr) || IsPoolAlreadyInState(hr)) return;
-        context.Log(LOG_SERVER, std::string("Could not ") + (start ? "start" : "stop") + " the application pool " + pool,
+        context.Fail(LOG_SERVER, std::string("Could not ") + (start ? "start" : "stop") + " the application pool " + pool,
                     "0x" + text::Hex8(static_cast<unsigned long>(hr)));
-        ++context.failedSteps;
     };
 }
 
@@ -141,8 +139,7 @@ int ServerSetup::UpdateServer() {
     if (ready == FolderReady::Ready) ready = PrepareProtectedFolder(owner, LOG_SERVER, updateFolder);
     if (ready != FolderReady::Ready) {
         if (ready == FolderReady::Missing) {
-            owner.Log(LOG_SERVER, "Could not create update directory. Udpate cannot proceed");
-            ++owner.failedSteps;  // nothing was installed: the run must not end as a success
+            owner.Fail(LOG_SERVER, "Could not create update directory. Udpate cannot proceed");  // nothing was installed: the run must not end as a success
         }
         owner.modeFlags = savedMode;
         return 1;
@@ -170,8 +167,7 @@ int ServerSetup::UpdateServer() {
 
     // The old libraries are removed, and the new files put in, only as one swap.
     if (!StageServerCabinets()) {
-        owner.Log(LOG_SERVER, NotAppliedText("server"));
-        ++owner.failedSteps;
+        owner.Fail(LOG_SERVER, NotAppliedText("server"));
         RemoveFolderTree(stagingFolder);
         owner.modeFlags = savedMode;
         return 0;

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "prereq/sql_setup.h"
 #include "resources/resource.h"
 #include "ui/setup_dialog.h"

@@ -1,6 +1,6 @@
 #include <array>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "resources/resource.h"
 #include "ui/proxy.h"
 #include "ui/setup_dialog.h"

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "resources/resource.h"
 #include "ui/field_checks.h"
 #include "ui/folder_picker.h"

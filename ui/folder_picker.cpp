@@ -3,7 +3,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "resources/resource.h"
 #include "win/com.h"
 #include "win/known_folders.h"
@@ -40,11 +40,6 @@ void WriteBack(HWND control, const std::string& folder) {
 
 }  // namespace
 
-std::string FolderOfFile(const std::string& path) {
-    const size_t cut = path.find_last_of("\\/");
-    return cut == std::string::npos ? path : path.substr(0, cut);
-}
-
 std::vector<char> FixedDriveLetters(DWORD driveMask, const std::function<bool(const std::string&)>& isFixed) {
     std::vector<char> letters;
     for (char letter = 'C'; letter <= 'Z'; ++letter) {
@@ -75,7 +70,7 @@ std::vector<std::string> InstallFolderCandidates(const std::string& programFiles
 
 std::optional<std::string> FindInstallFolder() {
     const std::string found = SearchPathFor(INSTALL_MARKER_FILE);
-    if (!found.empty()) return FolderOfFile(found);
+    if (!found.empty()) return text::FolderOfFile(found);
     const auto drives = FixedDriveLetters(::GetLogicalDrives(), [](const std::string& root) {
         return ::GetDriveTypeA(root.c_str()) == DRIVE_FIXED;
     });

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "iis/module_check.h"
+
 class SetupContext;
 
-constexpr char INSTALL_MARKER_FILE[] = "TCorvanta10.dll";
 
 void BrowseForField(SetupContext& context, int controlId);
 std::optional<std::string> FindInstallFolder();
@@ -24,5 +25,3 @@ void SearchForInstallation(SetupContext& context);
 std::vector<std::string> InstallFolderCandidates(const std::string& programFiles, const std::string& programFilesX86,
                                                  const std::vector<char>& fixedDrives);
 std::vector<char> FixedDriveLetters(DWORD driveMask, const std::function<bool(const std::string& root)>& isFixed);
-// The folder of a found file: the path cut at its last separator.
-std::string FolderOfFile(const std::string& path);

@@ -3,17 +3,16 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "prereq/sql_setup.h"
 #include "resources/resource.h"
-#include "setup/finish.h"
 #include "setup/maintenance.h"
 #include "setup/protected_folders.h"
 #include "setup/run_sequence.h"
 #include "ui/field_checks.h"
 #include "ui/field_navigation.h"
+#include "ui/run_thread.h"
 #include "ui/setup_dialog.h"
-#include "ui/shortcut.h"
 #include "win/text.h"
 
 namespace {
@@ -137,17 +136,31 @@ void OpenInternetSession(SetupContext& context) {
                        sizeof receiveTimeout);
 }
 
+MaintenanceChoices ReadMaintenanceChoices(HWND dialog) {
+    MaintenanceChoices choices;
+    if (::IsDlgButtonChecked(dialog, IDC_REPAIR) == BST_CHECKED) {
+        choices.action = MaintenanceAction::Repair;
+    } else if (::IsDlgButtonChecked(dialog, IDC_UNINSTALL) == BST_CHECKED) {
+        choices.action = MaintenanceAction::Uninstall;
+    }
+    choices.server = ::IsDlgButtonChecked(dialog, IDC_APPLY_SERVER) == BST_CHECKED;
+    choices.client = ::IsDlgButtonChecked(dialog, IDC_APPLY_CLIENT) == BST_CHECKED;
+    return choices;
+}
+
 int OnOk(SetupContext& context) {
+    if (RunGoesOn(context)) return 0;
     context.setupFlags = 0;
     OpenInternetSession(context);
     if (context.modeFlags & (MODE_REPAIR | MODE_UNINSTALL)) {
-        RunMaintenance(context);
+        PrepareMaintenance(context, ReadMaintenanceChoices(context.dialog));
+        LockForRun(context);
+        StartRun(context, context.dialog, RunMaintenance);
         return 1;
     }
     if (!ReadSetupFields(context)) return 0;
-    RunSetup(context);
-    CreateClientShortcut(context);
-    ::EndDialog(context.dialog, 1);
-    FinishProcess(context, "Successfully updated Software", "Successfuly completed Setup");
+    // The choices are read; the run goes to its own thread.
+    LockForRun(context);
+    StartRun(context, context.dialog, [](SetupContext& run) { RunSetup(run); });
     return 1;
 }

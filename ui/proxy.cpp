@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "resources/resource.h"
 #include "ui/setup_dialog.h"
 #include "win/handles.h"

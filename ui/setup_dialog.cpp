@@ -5,12 +5,14 @@
 
 #include <initializer_list>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "resources/resource.h"
-#include "setup/setup_log.h"
+#include "core/setup_log.h"
+#include "ui/dialog_observer.h"
 #include "ui/field_navigation.h"
 #include "ui/folder_picker.h"
 #include "ui/ok_sequence.h"
+#include "ui/run_thread.h"
 
 namespace {
 
@@ -56,9 +58,18 @@ void CreateStatusControls(HWND dialog) {
 }
 
 void AskCancel(SetupContext& context) {
+    if (RunGoesOn(context) && context.cancel.Requested()) return;  // asked once, the run is stopping
     const int answer = context.host.ShowBox(::GetActiveWindow(), "Do you want to Cancel", "TovinSoft Corvanta v 10.1",
                                             MB_YESNOCANCEL | MB_DEFBUTTON2 | MB_ICONINFORMATION);
-    if (answer == IDYES) context.host.EndProcess(0);
+    if (answer != IDYES) return;
+    // During a run the run stops at its next cancel point and ends the
+    // process itself; before OK the process ends at once.
+    if (RunGoesOn(context)) {
+        context.cancel.Request();
+        if (HWND cancel = ::GetDlgItem(context.dialog, IDCANCEL)) ::EnableWindow(cancel, FALSE);
+        return;
+    }
+    context.host.EndProcess(0);
 }
 
 INT_PTR OnCommand(SetupContext& context, HWND dialog, int id) {
@@ -107,6 +118,17 @@ HWND CreateSetupDialog(SetupContext& context, int templateId) {
                                 reinterpret_cast<LPARAM>(&context));
 }
 
+void LockForRun(SetupContext& context) {
+    // The fields, OK, Search, Proxy and Dark Mode wait; Cancel stays.
+    for (int id : HOOKED_FIELDS) {
+        if (HWND control = ::GetDlgItem(context.dialog, id)) ::EnableWindow(control, FALSE);
+    }
+    for (int id : {IDOK, IDC_SEARCH, IDC_PROXY_BUTTON, IDC_DARK_MODE, IDC_UNINSTALL, IDC_REPAIR, IDC_APPLY_SERVER,
+                   IDC_APPLY_CLIENT}) {
+        if (HWND control = ::GetDlgItem(context.dialog, id)) ::EnableWindow(control, FALSE);
+    }
+}
+
 void RedrawDialog(HWND dialog) {
     ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
 }
@@ -126,6 +148,7 @@ void ToggleColourScheme(SetupContext& context) {
 
 int InitSetupDialog(SetupContext& context, HWND dialog) {
     context.dialog = dialog;
+    context.Watch(MakeDialogObserver(context, dialog));
     context.proxy = Blanks(10);
     context.hosts = Blanks(10);
     if (context.modeFlags & MODE_REPAIR) {
@@ -158,7 +181,12 @@ INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     }
     SetupContext* context = ContextOf(dialog);
     if (!context) return FALSE;
+    INT_PTR result = FALSE;
+    if (HandleRunMessage(*context, dialog, message, wParam, lParam, result)) return result;
     switch (message) {
+        case WM_RUN_DONE:
+            EndRun(*context);
+            return TRUE;
         case WM_COMMAND:
             return OnCommand(*context, dialog, LOWORD(wParam));
         case WM_CTLCOLORSTATIC:

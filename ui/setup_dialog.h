@@ -19,6 +19,8 @@ int ShowFieldGroup(SetupContext& context, unsigned side, bool show);
 void ShowSqlControls(SetupContext& context, bool show);
 std::string Blanks(int count);
 
+// Disables the fields and every button but Cancel while a run goes on.
+void LockForRun(SetupContext& context);
 // Colour scheme toggle of the Dark Mode button.
 void ToggleColourScheme(SetupContext& context);
 void RedrawDialog(HWND dialog);

@@ -66,6 +66,11 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
+std::string FolderOfFile(std::string_view path) {
+    const size_t cut = path.find_last_of("\\/");
+    return std::string(cut == std::string_view::npos ? path : path.substr(0, cut));
+}
+
 long ParseLong(std::string_view s) {
     size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;

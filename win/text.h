@@ -29,6 +29,9 @@ std::string TrimTrailingBlanks(std::string_view s);
 bool EndsWithBackslash(std::string_view s);
 // Folder and name joined with exactly one backslash between them.
 std::string JoinPath(std::string_view folder, std::string_view name);
+// The folder of a file: the path cut at its last separator (a path without
+// one is given back whole).
+std::string FolderOfFile(std::string_view path);
 // atol: leading white space, optional sign, decimal digits; 0 without digits.
 long ParseLong(std::string_view s);
 bool Contains(std::string_view s, std::string_view part);

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/context.h"
+#include "setup/companions.h"
 #include "prereq/cabinet.h"
 #include "setup/download.h"
 #include "ui/ok_sequence.h"
@@ -48,7 +48,7 @@ unsigned long long FileSize(const std::string& path) {
 
 int Download(const std::string& name, const std::string& folder) {
     QuietHost host;
-    SetupContext context(host);
+    SetupProcessContext context(host);
     context.startDirectory = folder;
     OpenInternetSession(context);
     FetchPlan plan;
@@ -63,13 +63,13 @@ int Download(const std::string& name, const std::string& folder) {
     ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof memory);
     const unsigned long long bytes = FileSize(folder + "\\" + name);
     std::printf("download_bytes=%llu\ndownload_seconds=%.3f\npeak_working_set_bytes=%llu\nfailed_steps=%d\n", bytes,
-                seconds, static_cast<unsigned long long>(memory.PeakWorkingSetSize), context.failedSteps);
-    return context.failedSteps == 0 && bytes > 0 ? 0 : 1;
+                seconds, static_cast<unsigned long long>(memory.PeakWorkingSetSize), context.report.failedSteps);
+    return context.report.failedSteps == 0 && bytes > 0 ? 0 : 1;
 }
 
 int Extract(const std::string& cabinetFolder, const std::string& cabinet, const std::string& destination) {
     QuietHost host;
-    SetupContext context(host);
+    SetupProcessContext context(host);
     context.startDirectory = destination;
     const LARGE_INTEGER start = Now();
     const int result = ExtractCabinet(context, cabinet, cabinetFolder, destination);

@@ -139,7 +139,13 @@ MessageBoxInfo WaitForMessageBox(std::string_view fragment, DWORD timeoutMs, DWO
 
 void AnswerMessageBox(const MessageBoxInfo& box, BoxButton button) {
     const int id = static_cast<int>(button);
-    HWND control = ::GetDlgItem(box.window, id);
+    HWND control = nullptr;
+    // A box is found as soon as its text is there; its buttons may follow a moment later.
+    constexpr DWORD BUTTON_WAIT_MS = 1000;
+    WaitUntil(BUTTON_WAIT_MS, [&] {
+        control = ::GetDlgItem(box.window, id);
+        return !::IsWindow(box.window) || (control && ::IsWindowVisible(control) && ::IsWindowEnabled(control));
+    });
     if (!control || !::IsWindowVisible(control) || !::IsWindowEnabled(control)) {
         throw DriverError(std::string("the message box \"") + box.text + "\" offers no " + BoxButtonName(button) +
                           " button");

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/context.h"
+#include "core/context.h"
 #include "app/startup.h"
 #include "prereq/sql_setup.h"
 #include "setup/client_setup.h"
+#include "setup/companions.h"
 #include "setup/download_status.h"
 #include "setup/server_setup.h"
 #include "support/fake_host.h"
@@ -12,7 +13,7 @@ namespace {
 
 TEST(SetupContextStart, HasTheStartValuesOfAFreshProcess) {
     FakeHost host;
-    SetupContext context(host);
+    SetupProcessContext context(host);
     EXPECT_EQ(context.modeFlags, 0u);
     EXPECT_EQ(context.setupFlags, 0u);
     EXPECT_EQ(context.dialog, nullptr);
@@ -28,7 +29,7 @@ TEST(SetupContextStart, HasTheStartValuesOfAFreshProcess) {
 
 TEST(SetupContextStart, CreatesItsCompanionsWithTheirOwnerAndStartValues) {
     FakeHost host;
-    SetupContext context(host);
+    SetupProcessContext context(host);
     ASSERT_TRUE(context.server && context.sql && context.client && context.downloadStatus);
     EXPECT_EQ(&context.server->owner, &context);
     EXPECT_EQ(&context.sql->owner, &context);
@@ -47,7 +48,7 @@ TEST(StartupStatusText, IsEightUpperCaseHexDigits) {
 
 TEST(ShowMessage, IsAnInformationBoxWithTheProductCaption) {
     FakeHost host;
-    SetupContext context(host);
+    SetupProcessContext context(host);
     EXPECT_EQ(context.ShowMessage("Successfuly completed Setup"), 0);
     ASSERT_EQ(host.boxes.size(), 1u);
     EXPECT_EQ(host.boxes[0].text, "Successfuly completed Setup");

@@ -10,7 +10,6 @@
 #include "support/temp_folder.h"
 #include "support/testbed_access.h"
 #include "testbed/uidriver/dialogs.h"
-#include "testbed/uidriver/driver_error.h"
 #include "tests/e2e/scenario.h"
 
 namespace {
@@ -223,16 +222,7 @@ TEST_F(Trust, ASecondSetupWaitsForTheFirstAndWritesNothing) {
     const uidriver::MessageBoxInfo box = second.WaitForBox("Another Corvanta setup");
     EXPECT_EQ(box.text, "Another Corvanta setup is running. Wait until it has finished, then start the setup again.");
     EXPECT_EQ(box.caption, "TovinSoft Corvanta Version 10.1 App");
-    // The box may be found before its button is shown.
-    for (int attempt = 0;; ++attempt) {
-        try {
-            uidriver::AnswerMessageBox(box, uidriver::BoxButton::Ok);
-            break;
-        } catch (const uidriver::DriverError&) {
-            if (attempt == 40) throw;
-            ::Sleep(50);
-        }
-    }
+    uidriver::AnswerMessageBox(box, uidriver::BoxButton::Ok);
     EXPECT_EQ(second.WaitForExit(), 1618u);
     EXPECT_FALSE(second.HasLog());
     EXPECT_TRUE(first.Run().IsRunning());

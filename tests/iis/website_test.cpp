@@ -8,6 +8,7 @@
 #include "support/dialog_fixture.h"
 #include "support/registry.h"
 #include "support/testbed_access.h"
+#include "win/text.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ TEST_F(Website, ReplacesAnEarlierInstallationUnderItsIdAndStartsIt) {
     EXPECT_EQ(CountIn(site, R"(value="TCorvanta10.dll")"), 1u);
     EXPECT_EQ(CountIn(site, R"(maxAllowedContentLength="524288000")"), 1u);
     EXPECT_NE(ReadFileText(IIS_STATE_LOG).find("TCorvanta108080\tStart"), std::string::npos);
-    EXPECT_EQ(context.failedSteps, 0) << LogText();
+    EXPECT_EQ(context.report.failedSteps, 0) << LogText();
 }
 
 TEST_F(Website, MovesTheDefaultWebSiteOffTheChosenPort) {
@@ -100,7 +101,7 @@ TEST_F(Website, InformationServerPortWritesItsConfigurationInstead) {
     ::SetCurrentDirectoryA("C:\\");  // the search for the information server entered its folder
     RemoveTree("C:\\Program Files\\CorvantaIS");
     EXPECT_EQ(context.server->WriteInfoServerConfig(), -1);
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Website, WithoutTheManagementComponentsNothingElseRuns) {
@@ -115,7 +116,7 @@ TEST_F(Website, WithoutTheManagementComponentsNothingElseRuns) {
     SetRegistryString(HKEY_LOCAL_MACHINE, MANAGER_CLASS, "ThreadingModel", "Both");
     EXPECT_TRUE(Logged("Server Setup:Could not access Writable Admin Manager.Please ensure that you have enabled all features in IIS setup in Windows configuration. For updating server setup App should be run in  Administration role."));
     EXPECT_EQ(LogText().find("Successfully Created"), std::string::npos);
-    EXPECT_EQ(context.failedSteps, 2);
+    EXPECT_EQ(context.report.failedSteps, 2);
 }
 
 TEST_F(Website, AConfigurationThatCannotBeReadStopsAtTheSiteSection) {
@@ -124,7 +125,7 @@ TEST_F(Website, AConfigurationThatCannotBeReadStopsAtTheSiteSection) {
     Install(8080);
     EXPECT_EQ(LogText(), "Server Setup:Installing Website\r\nServer Setup:Could not access Site Section.You must run "
                          "this App in Administration role while running server setup.\r\n");
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Website, AFailedCommitIsAFailedStep) {
@@ -146,8 +147,8 @@ TEST(WebsiteText, NamesBindingsAndMessagesByPort) {
     EXPECT_EQ(BindingPort("*:80:"), 80);
     EXPECT_EQ(BindingPort("10.0.0.1:80:"), 0);  // explicit addresses are read from their third character
     EXPECT_EQ(BindingPort("*:"), 0);
-    EXPECT_EQ(iis::ParseId(L" 7"), 7);
-    EXPECT_EQ(iis::ParseId(L"abc"), 0) << "a site id that is not a number counts 0";
+    EXPECT_EQ(text::ParseLong(" 7"), 7);
+    EXPECT_EQ(text::ParseLong("abc"), 0) << "a site id that is not a number counts 0";
     const std::string message = ConflictMessage(80, std::string(400, 'n'));
     EXPECT_EQ(message.size(), 255u);
     EXPECT_EQ(message.substr(message.size() - 25), "Do you want to continue? ");

@@ -93,7 +93,7 @@ TEST_F(SqlInstallation, RunsUnattendedWithTheQuotedPasswordAndLogsItsOutputInChu
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE,
                              "SOFTWARE\\CorvantaTestbed\\SqlWmi\\ComputerManagement16\\MSSQLSERVER", "Version"),
               "16.0.1000.6");
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 TEST_F(SqlInstallation, AFailingOrMissingInstallerIsAFailedStep) {
@@ -104,7 +104,7 @@ TEST_F(SqlInstallation, AFailingOrMissingInstallerIsAFailedStep) {
     ::DeleteFileA((context.serverDirectory + "Update\\SQLEXPR_x64_ENU.exe").c_str());
     EXPECT_EQ(context.sql->InstallSqlExpress(), 0);
     EXPECT_NE(LogText().find("Server Setup:CreateProcess failed;"), std::string::npos);
-    EXPECT_EQ(context.failedSteps, 2);
+    EXPECT_EQ(context.report.failedSteps, 2);
 }
 
 }  // namespace

@@ -57,10 +57,10 @@ TEST_F(ClientUpdate, AiClientInstallsAMissingRuntimeUntilItSucceeds) {
     EXPECT_EQ(host.boxes[0].text, "VC_redist exited with code 1");
     EXPECT_EQ(host.boxes[0].caption, "Installer");
     EXPECT_EQ(host.boxes[0].type, static_cast<UINT>(MB_OK | MB_ICONWARNING));
-    EXPECT_TRUE(context.restartRequired);
+    EXPECT_TRUE(context.report.restartRequired);
     EXPECT_NE(LogText().find("Client Setup:VC_redist.x64.exe completed; a restart is required\r\n"), std::string::npos);
     EXPECT_TRUE(FileExists(startFolder / "Client App\\CorvantaAI.exe"));
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 TEST_F(ClientUpdate, AnUpdateFolderThatCannotBeMadeFetchesNothing) {
@@ -73,7 +73,7 @@ TEST_F(ClientUpdate, AnUpdateFolderThatCannotBeMadeFetchesNothing) {
               std::string::npos);
     EXPECT_EQ(LogText().find("Getting"), std::string::npos);
     EXPECT_EQ(context.progress.done, 0);
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST(ClientPackages, FollowTheFirstBitSizeBit) {

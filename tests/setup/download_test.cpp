@@ -49,7 +49,7 @@ TEST_F(Fetching, StoresACompleteFileAndSaysWhereItCameFrom) {
     EXPECT_TRUE(Logged("Client Setup:Downloading;" + host + ";downloads/fetch-complete.bin"));
     EXPECT_TRUE(Logged("Client Setup:Downloaded;" + host + ";downloads/fetch-complete.bin"));
     EXPECT_EQ(Statuses("fetch-complete.bin", 1), std::vector<std::string>{"200"});
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 TEST_F(Fetching, NotFoundGoesOnWithoutAFile) {
@@ -59,7 +59,7 @@ TEST_F(Fetching, NotFoundGoesOnWithoutAFile) {
     EXPECT_TRUE(Logged("Client Setup:Could not find fetch-missing.cab on server. Please contact you administrator"));
     EXPECT_FALSE(FileExists(startFolder / "fetch-missing.cab"));
     EXPECT_EQ(Statuses("fetch-missing.cab", 1), std::vector<std::string>{"404"});
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Fetching, RetriesFailedTransfersUntilTheFileIsComplete) {
@@ -68,7 +68,7 @@ TEST_F(Fetching, RetriesFailedTransfersUntilTheFileIsComplete) {
     EXPECT_EQ(Fetch("fetch-retry.bin"), 1);
     EXPECT_EQ(Statuses("fetch-retry.bin", 2), (std::vector<std::string>{"500", "200"}));
     EXPECT_TRUE(Logged("Client Setup:Download of fetch-retry.bin failed: the server answered with HTTP status 500"));
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 TEST_F(Fetching, ContinuesACutOffBodyWhereItStoppedAndNeverKeepsAPart) {
@@ -106,14 +106,14 @@ TEST_F(Fetching, GivesUpAfterFiveAttemptsAndCountsTheFailure) {
     EXPECT_TRUE(Logged("Client Setup:Could not download fetch-dropped.bin after 5 attempts"));
     EXPECT_TRUE(Logged("Client Setup:Could not conact  Server:Server-> "));
     EXPECT_FALSE(FileExists(startFolder / "fetch-dropped.bin"));
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Fetching, AHandOnThatFailsFetchesTheFileAgain) {
     ServedFile served(server, "fetch-handon.bin", PackagePath("TCrvx.cab"));
     EXPECT_EQ(Fetch("fetch-handon.bin", false), 1);
     EXPECT_EQ(Statuses("fetch-handon.bin", 5).size(), 5u);
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Fetching, StoresAListedPackageThatContainsTheText404) {
@@ -122,7 +122,7 @@ TEST_F(Fetching, StoresAListedPackageThatContainsTheText404) {
     ServedFile served(server, "fetch-body404.bin", source / "body.bin");
     EXPECT_EQ(Fetch("fetch-body404.bin"), 1);
     EXPECT_EQ(ReadFileText(startFolder / "fetch-body404.bin").rfind("404 Not Found", 0), 0u);
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 TEST_F(Fetching, ABodyChangedOnTheWayIsNotTheListedPackage) {
@@ -131,7 +131,7 @@ TEST_F(Fetching, ABodyChangedOnTheWayIsNotTheListedPackage) {
     EXPECT_EQ(Fetch("fetch-changed.bin"), 1);
     EXPECT_TRUE(Logged(ContentMismatchText("fetch-changed.bin")));
     EXPECT_FALSE(FileExists(startFolder / "fetch-changed.bin"));
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Fetching, ARequestThatCannotBeOpenedStopsTheUpdateAndCountsAsFailed) {
@@ -140,7 +140,7 @@ TEST_F(Fetching, ARequestThatCannotBeOpenedStopsTheUpdateAndCountsAsFailed) {
     context.internetSession.Reset();
     EXPECT_EQ(Fetch("fetch-first.bin"), 0);
     EXPECT_TRUE(Logged("Client Setup:Could not conact Url->downloads/fetch-first.bin "));
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Fetching, AFileTheListDoesNotNameIsNeverAskedFor) {
@@ -151,7 +151,7 @@ TEST_F(Fetching, AFileTheListDoesNotNameIsNeverAskedFor) {
     EXPECT_TRUE(Logged("Client Setup:fetch-unlisted.bin is not in the signed package list; it was not downloaded"));
     EXPECT_TRUE(server.Requests("fetch-unlisted.bin").empty());
     EXPECT_FALSE(FileExists(startFolder / "fetch-unlisted.bin"));
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Fetching, AFileThatDiffersFromTheListIsFetchedAgainAndNeverKept) {
@@ -163,7 +163,7 @@ TEST_F(Fetching, AFileThatDiffersFromTheListIsFetchedAgainAndNeverKept) {
     EXPECT_TRUE(Logged("Client Setup:Could not download fetch-tampered.bin after 5 attempts"));
     EXPECT_FALSE(FileExists(startFolder / "fetch-tampered.bin"));
     EXPECT_FALSE(FileExists(startFolder / "fetch-tampered.bin.partial"));
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 TEST_F(Fetching, TheListIsAskedForOnceARun) {
@@ -205,11 +205,11 @@ TEST_P(RefusedLists, StopTheRunBeforeAnyPackage) {
 
     EXPECT_EQ(Fetch("fetch-after-list.bin"), 0);
     EXPECT_TRUE(Logged(std::string("Client Setup:") + c.line)) << LogText();
-    EXPECT_TRUE(context.runStopped);
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_TRUE(context.report.stopped);
+    EXPECT_EQ(context.report.failedSteps, 1);
     EXPECT_TRUE(server.Requests("fetch-after-list.bin").empty());
     EXPECT_EQ(Fetch("fetch-after-list.bin"), 0) << "refused once, refused for the whole run";
-    EXPECT_EQ(context.failedSteps, 1);
+    EXPECT_EQ(context.report.failedSteps, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(

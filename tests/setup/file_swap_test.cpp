@@ -160,7 +160,7 @@ TEST_P(StoppedSwaps, AreFinishedByTheNextRun) {
               std::string::npos);
     EXPECT_EQ(poolCalls.front(), "TCorvanta10 stop");
     EXPECT_EQ(poolCalls.back(), "TCorvanta10 start");
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 TEST_P(StoppedSwaps, AreUndoneWhenAStagedFileIsLost) {
@@ -194,7 +194,7 @@ TEST_F(StoppedSwaps, AMoveThatFailsPutsEveryFileBackAndSaysSo) {
               std::string::npos);
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, PENDING_SWAP_KEY, PENDING_SWAP_VALUE), "<absent>");
     EXPECT_FALSE(FileExists(startFolder / "T\\Update\\swap.journal"));
-    EXPECT_GE(context.failedSteps, 1);
+    EXPECT_GE(context.report.failedSteps, 1);
 }
 
 TEST_F(StoppedSwaps, ACompleteSwapLeavesOnlyTheNewFiles) {
@@ -203,7 +203,7 @@ TEST_F(StoppedSwaps, ACompleteSwapLeavesOnlyTheNewFiles) {
     EXPECT_FALSE(FileExists(Target("gone.dll")));
     EXPECT_FALSE(FolderExists(startFolder / "T\\Update\\backup"));
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, PENDING_SWAP_KEY, PENDING_SWAP_VALUE), "<absent>");
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST_F(Maintenance, UninstallReadsTheFoldersBackAndRemovesNothing) {
     Open(MODE_REPAIR, true, true);
     ::CheckRadioButton(context.dialog, IDC_UNINSTALL, IDC_REPAIR, IDC_UNINSTALL);  // the user changed the action
     EXPECT_EQ(OnOk(context), 1);
+    ASSERT_TRUE(WaitForEnd()) << "the run did not end";
     EXPECT_EQ(context.modeFlags, MODE_UNINSTALL);
     EXPECT_EQ(context.setupFlags, SETUP_SERVER | SETUP_CLIENT);
     EXPECT_EQ(LogText(), "Server Setup:Establishing Session\r\nServer Setup:Established Session without Proxy:\r\n"
@@ -43,6 +44,7 @@ TEST_F(Maintenance, UninstallReadsTheFoldersBackAndRemovesNothing) {
 TEST_F(Maintenance, RepairOfNothingTickedStillEndsWithItsMessage) {
     Open(MODE_REPAIR, false, false);
     EXPECT_EQ(OnOk(context), 1);
+    ASSERT_TRUE(WaitForEnd()) << "the run did not end";
     EXPECT_EQ(host.boxes.back().text, "Successfuly completed Setup for Repair");
     EXPECT_EQ(LogText().find("Directory"), std::string::npos);
     EXPECT_NE(LogText().find("User Interface:Successfully repaired Software\r\n"), std::string::npos);
@@ -58,6 +60,7 @@ TEST_F(Maintenance, RepairRunsTheClientUpdateAgainForItsBitSize) {
     SetRegistryString(HKEY_CURRENT_USER, CLIENT_KEY, "BitSize", "64 Bit");
     Open(MODE_REPAIR, false, true);
     EXPECT_EQ(OnOk(context), 1);
+    ASSERT_TRUE(WaitForEnd()) << "the run did not end";
     EXPECT_TRUE(FileExists(startFolder / "App\\Corvanta10App.exe"));
     EXPECT_EQ(*host.exitCode, 0u) << LogText();
 }
@@ -65,6 +68,7 @@ TEST_F(Maintenance, RepairRunsTheClientUpdateAgainForItsBitSize) {
 TEST_F(Maintenance, RepairOfAnUnregisteredProductIsAFailure) {
     Open(MODE_REPAIR, true, false);
     EXPECT_EQ(OnOk(context), 1);
+    ASSERT_TRUE(WaitForEnd()) << "the run did not end";
     EXPECT_NE(LogText().find("Server Setup:No server installation is registered; the server cannot be repaired\r\n"),
               std::string::npos);
     EXPECT_EQ(*host.exitCode, 1u);

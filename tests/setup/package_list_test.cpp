@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "setup/download_server.h"
+#include "core/package_keys.h"
 #include "setup/package_trust.h"
 #include "support/package_signing.h"
 #include "win/text.h"

@@ -80,7 +80,7 @@ TEST_F(ProtectedFolders, AreMadeAlongTheirPathAndGivenToTheAdministrators) {
     EXPECT_TRUE(FolderExists(folder));
     EXPECT_NE(LogText().find("Server Setup:Permissions of " + folder + " set to administrators only\r\n"),
               std::string::npos);
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
     EXPECT_EQ(FolderOwnerProblem(folder), std::nullopt) << "the test machine's folders belong to the user running it";
     EXPECT_EQ(FolderOwnerProblem(startFolder / "missing"), std::nullopt) << "a folder yet to be made is no problem";
 }
@@ -93,7 +93,7 @@ TEST_F(ProtectedFolders, AreNeverReachedThroughALink) {
     EXPECT_FALSE(FolderExists("C:\\CorvantaLinks\\elsewhere\\staging")) << "nothing was made through the link";
     EXPECT_NE(LogText().find("Server Setup:C:\\CorvantaLinks\\server\\Update is a link; the setup does not follow it\r\n"),
               std::string::npos);
-    EXPECT_EQ(context.failedSteps, 2);
+    EXPECT_EQ(context.report.failedSteps, 2);
     EXPECT_EQ(PrepareProtectedFolder(context, LOG_SERVER, "C:\\CorvantaLinks\\server"), FolderReady::Ready);
 }
 

@@ -6,7 +6,7 @@
 #include <commctrl.h>
 
 #include "resources/resource.h"
-#include "setup/progress.h"
+#include "core/progress.h"
 #include "support/dialog_fixture.h"
 
 namespace {
@@ -48,7 +48,7 @@ TEST_F(RunSequence, CopiesTheSetupProgramOverAnEarlierCopy) {
     EXPECT_NE(LogText().find("User Interface:Permissions of C:\\Program Files\\TovinSoft\\CorvantaAI set to "
                              "administrators only\r\n"),
               std::string::npos);
-    EXPECT_EQ(context.failedSteps, 0);
+    EXPECT_EQ(context.report.failedSteps, 0);
 }
 
 TEST_F(RunSequence, TellsOneFileFromAnotherByIdentityNotByName) {
@@ -73,7 +73,7 @@ TEST_F(RunSequence, ACopyInUseCannotBeReplacedAndTheRunGoesOn) {
     EXPECT_EQ(host.boxes[0].caption, "Error");
     EXPECT_EQ(host.standardOutput.rfind("Copying Targets: Error 32: ", 0), 0u) << host.standardOutput;
     EXPECT_NE(LogText().find("User Interface:Copy failed;" + SetupCopyPath()), std::string::npos);
-    EXPECT_EQ(context.failedSteps, 1) << "a copy that failed is a failed step";
+    EXPECT_EQ(context.report.failedSteps, 1) << "a copy that failed is a failed step";
     EXPECT_EQ(CopyFailureText(0, ""), "Copying Targets: No error.\n");
     EXPECT_EQ(CopyFailureText(5, ""), "Copying Targets: Error 5 (no message found).\n");
 }

@@ -83,7 +83,7 @@ TEST_F(ServerUpdate, InstallsThenRepairsOverTheFirstInstallation) {
     EXPECT_EQ(context.progress.done, 10 + 5 + 10);
     EXPECT_NE(Log().find("Server Setup:Successfully Created Website:TCorvanta108080"), std::string::npos);
     EXPECT_NE(Log().find("Server Setup:Updated Server Software\r\n"), std::string::npos);
-    EXPECT_EQ(context.failedSteps, 0) << Log();
+    EXPECT_EQ(context.report.failedSteps, 0) << Log();
 
     // Over an existing installation the update runs as a repair: the
     // first-installation data is not unpacked again.
@@ -110,7 +110,7 @@ TEST_F(ServerUpdate, RunsItsInstallersThroughMsiexecAndDirectly) {
               std::string::npos);
     EXPECT_NE(Log().find("Server Setup:vcredist_x64.exe exited with code 1\r\n"), std::string::npos);
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\SQLNCLI11", "InstalledVersion"), "11.4.7462.6");
-    EXPECT_EQ(context.failedSteps, 0) << Log();
+    EXPECT_EQ(context.report.failedSteps, 0) << Log();
 }
 
 TEST_F(ServerUpdate, ABrokenPackageFailsFiveTimesAndTheUpdateGoesOn) {
@@ -124,7 +124,7 @@ TEST_F(ServerUpdate, ABrokenPackageFailsFiveTimesAndTheUpdateGoesOn) {
     EXPECT_NE(Log().find("Server Setup:CorvantaISSetup.msi exited with code 1603\r\n"), std::string::npos);
     EXPECT_NE(Log().find("Server Setup:Could not download CorvantaISSetup.msi after 5 attempts\r\n"), std::string::npos);
     EXPECT_NE(Log().find("Server Setup:Updated Server Software\r\n"), std::string::npos);
-    EXPECT_GE(context.failedSteps, 1);
+    EXPECT_GE(context.report.failedSteps, 1);
 }
 
 TEST_F(ServerUpdate, AFetchThatCannotOpenStopsTheUpdate) {

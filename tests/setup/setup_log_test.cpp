@@ -1,4 +1,4 @@
-#include "setup/setup_log.h"
+#include "core/setup_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "support/dialog_fixture.h"
 
-#include "setup/setup_log.h"
+#include "core/setup_log.h"
 
 #include "ui/setup_dialog.h"
 
@@ -36,6 +36,15 @@ std::string ContextTest::LogText() const {
     std::string log = ReadFileText(context.LogFilePath());
     if (log.rfind(notice, 0) == 0) log.erase(0, notice.size());
     return log;
+}
+
+bool ContextTest::WaitForEnd() {
+    const ULONGLONG deadline = ::GetTickCount64() + 60000;
+    while (!host.exitCode && ::GetTickCount64() < deadline) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+    }
+    return host.exitCode.has_value();
 }
 
 void ContextTest::PumpMessages() {

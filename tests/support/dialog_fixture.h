@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/context.h"
+#include "setup/companions.h"
 #include "support/fake_host.h"
 #include "support/temp_folder.h"
 
@@ -27,8 +27,11 @@ protected:
     std::string LogText() const;
     // Handles the messages that are waiting, as the message loop would.
     static void PumpMessages();
+    // Handles messages until the run started by OK has ended the process (or
+    // a minute has passed); true when it has.
+    bool WaitForEnd();
 
     FakeHost host;
     TempFolder startFolder;
-    SetupContext context{host};
+    SetupProcessContext context{host};
 };

@@ -103,6 +103,7 @@ TEST_F(OkSequence, AFoundSqlServerInstallsNothingButItsMissingNativeClient) {
     // The hidden password fields cannot hold the dialog: the run starts.
     SetControlText(IDC_PASSWORD_REPEAT, "something else");
     EXPECT_EQ(OnOk(context), 1);
+    ASSERT_TRUE(WaitForEnd()) << "the run did not end";
     EXPECT_EQ(context.setupFlags, SETUP_SERVER | SETUP_BITS_64 | SETUP_INSTALL_NATIVE_CLIENT);
     const std::string log = LogText();
     // Nothing listens on the server: the run ends before its first package.
@@ -122,6 +123,7 @@ TEST_F(OkSequence, ClientOnlyReadsNothingOfTheServerSide) {
     SetControlText(IDC_PORT, "");
     SetControlText(IDC_PASSWORD, "x");
     EXPECT_EQ(OnOk(context), 1);
+    ASSERT_TRUE(WaitForEnd()) << "the run did not end";
     EXPECT_EQ(context.port, 0);
     EXPECT_EQ(context.sqlPassword, "");
     ASSERT_TRUE(host.exitCode.has_value());
@@ -133,6 +135,7 @@ TEST_F(OkSequence, ClientOnlyReadsNothingOfTheServerSide) {
 TEST_F(OkSequence, AnUnknownSetupTypeRunsNothingAndEndsSuccessfully) {
     SetControlText(IDC_SETUP_TYPE, "Everything");
     EXPECT_EQ(OnOk(context), 1);
+    ASSERT_TRUE(WaitForEnd()) << "the run did not end";
     EXPECT_EQ(context.setupFlags, SETUP_BITS_64);
     ASSERT_TRUE(host.exitCode.has_value());
     EXPECT_EQ(*host.exitCode, 0u);

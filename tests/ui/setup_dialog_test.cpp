@@ -9,6 +9,7 @@
 #include "ui/folder_picker.h"
 #include "ui/proxy.h"
 #include "ui/setup_dialog.h"
+#include "win/text.h"
 
 namespace {
 
@@ -173,8 +174,8 @@ TEST(InstallFolderSearch, TriesTheSystemFoldersThenFixedCandidatesThenFixedDrive
     EXPECT_EQ(folders[5], "D:\\Corvanta10");
     EXPECT_EQ(folders[6], "C:\\");
     EXPECT_EQ(folders[13], "E:\\Program Files (x86)\\TovinSoft\\Corvanta10");
-    EXPECT_EQ(FolderOfFile("D:\\Corvanta10\\TCorvanta10.dll"), "D:\\Corvanta10");
-    EXPECT_EQ(FolderOfFile("TCorvanta10.dll"), "TCorvanta10.dll");
+    EXPECT_EQ(text::FolderOfFile("D:\\Corvanta10\\TCorvanta10.dll"), "D:\\Corvanta10");
+    EXPECT_EQ(text::FolderOfFile("TCorvanta10.dll"), "TCorvanta10.dll");
 }
 
 TEST_F(SetupDialog, TheSearchButtonFillsTheServerDirectoryWithAFoundInstallation) {

@@ -87,7 +87,10 @@ void HoldIfAsked(const std::string& installer, std::vector<std::string>& extras)
         Tell(installer, release + " did not appear within " + std::to_string(settings.holdLimitMs) +
                             " ms; going on");
     // The release file first: once the holding file is gone, the test knows the run goes on.
-    ::DeleteFileA(release.c_str());
+    // The test may still be closing the release file it wrote: ask again.
+    for (int attempt = 0; attempt < 100 && !::DeleteFileA(release.c_str()) && FileThere(release); ++attempt) {
+        ::Sleep(10);
+    }
     ::DeleteFileA(holding.c_str());
     extras.push_back(HoldField(result));
 }

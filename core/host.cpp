@@ -1,7 +1,6 @@
-#include "app/host.h"
+#include "core/host.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace {
 
@@ -10,7 +9,8 @@ public:
     int ShowBox(HWND owner, const std::string& text, const std::string& caption, UINT type) override {
         return ::MessageBoxA(owner, text.c_str(), caption.c_str(), type);
     }
-    void EndProcess(unsigned exitCode) override { std::exit(static_cast<int>(exitCode)); }
+    // The message loop ends and the entry point returns the code it carries.
+    void EndProcess(unsigned exitCode) override { ::PostQuitMessage(static_cast<int>(exitCode)); }
     void WriteStandardOutput(std::string_view text) override {
         std::fwrite(text.data(), 1, text.size(), stdout);
         std::fflush(stdout);

@@ -1,7 +1,7 @@
-#include "setup/setup_log.h"
+#include "core/setup_log.h"
 
-#include "app/context.h"
-#include "setup/package_trust.h"
+#include "core/context.h"
+#include "core/package_keys.h"
 #include "win/file_links.h"
 #include "win/text.h"
 
@@ -68,31 +68,23 @@ win::FileHandle OpenLogFile(const std::string& path) {
 
 std::string SetupContext::LogFilePath() const { return LogFilePathIn(startDirectory); }
 
-void SetupContext::SetStatus(std::string_view text) {
-    if (!dialog) return;
-    ::SetDlgItemTextA(dialog, STATUS_LINE_ID, std::string(text).c_str());
-    RepaintNow();
-}
-
-void SetupContext::RepaintNow() {
-    // The run blocks the dialog's thread: what a step changed is painted and
-    // shown now. Only paint messages are handled here, never input.
-    ::UpdateWindow(dialog);
-    MSG message;
-    while (::PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageA(&message);
-}
+void SetupContext::SetStatus(std::string_view text) { observer->Status(std::string(text)); }
 
 int SetupContext::Log(LogCategory category, std::string_view message, std::optional<std::string_view> detail1,
                       std::optional<std::string_view> detail2) {
     const std::string line = ComposeLogLine(category, message, detail1, detail2);
-    SetStatus(line);
-    if (!logFileOpened) {
-        logFileOpened = true;
-        logFile = OpenLogFile(LogFilePath());
-        // Every log says when the build trusts only its own test key.
-        if (PackageKeysAreTestKey()) WriteLogLine(logFile, ComposeLogLine(LOG_UI, TEST_KEY_NOTICE, {}, {}));
+    {
+        // The run's thread and the dialog's may both write.
+        std::lock_guard<std::mutex> lock(logMutex_);
+        if (!logFileOpened) {
+            logFileOpened = true;
+            logFile = OpenLogFile(LogFilePath());
+            // Every log says when the build trusts only its own test key.
+            if (PackageKeysAreTestKey()) WriteLogLine(logFile, ComposeLogLine(LOG_UI, TEST_KEY_NOTICE, {}, {}));
+        }
+        WriteLogLine(logFile, line);
     }
-    WriteLogLine(logFile, line);
+    observer->LogLine(line);
     return 1;
 }
 
@@ -101,4 +93,7 @@ int SetupContext::LogCreateProcessFailure() {
     return Log(LOG_SERVER, CreateProcessFailureText(code, win::SystemErrorText(code, true)));
 }
 
-void SetupContext::CloseLog() { logFile.Reset(); }
+void SetupContext::CloseLog() {
+    std::lock_guard<std::mutex> lock(logMutex_);
+    logFile.Reset();
+}

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/flags.h"
+#include "core/flags.h"
 #include "win/handles.h"
 
 constexpr char LOG_FILE_NAME[] = "TovinSoft CorvantaAI  Setup v10.1.3.Log";

@@ -1,11 +1,10 @@
-#include "ui/shortcut.h"
+#include "setup/shortcut.h"
 
 #include <windows.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "app/context.h"
-#include "ui/folder_picker.h"
+#include "core/context.h"
 #include "win/com.h"
 #include "win/known_folders.h"
 #include "win/text.h"
@@ -28,7 +27,7 @@ bool SaveShortcut(const std::string& linkPath, const std::string& target, const 
     }
     link->SetPath(target.c_str());
     link->SetDescription(description.c_str());
-    link->SetWorkingDirectory(FolderOfFile(target).c_str());
+    link->SetWorkingDirectory(text::FolderOfFile(target).c_str());
     win::ComPtr<IPersistFile> file;
     if (FAILED(link.As(IID_IPersistFile, file))) return false;
     return SUCCEEDED(file->Save(win::ToWide(linkPath).c_str(), TRUE));

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/flags.h"
+#include "core/flags.h"
 
 class SetupContext;
 

@@ -11,8 +11,8 @@ class SetupHost {
 public:
     virtual ~SetupHost() = default;
     virtual int ShowBox(HWND owner, const std::string& text, const std::string& caption, UINT type) = 0;
-    // Production never returns from here. A test host records the code and
-    // returns, so every caller returns at once after asking for the end.
+    // Production posts the quit message that ends the message loop with this
+    // exit code; a test host records it. Either way the caller returns at once.
     virtual void EndProcess(unsigned exitCode) = 0;
     virtual void WriteStandardOutput(std::string_view text) = 0;
 };

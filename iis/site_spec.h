@@ -1,0 +1,14 @@
+#pragma once
+// What the web site installation is given: plain values, nothing of the run.
+#include <string>
+
+struct SiteSpec {
+    std::string siteName;
+    std::string poolName;
+    long port = 0;
+    std::string physicalPath;       // the server directory, as entered
+    std::string modulePath;         // the server module in it
+    std::string moduleDescription;  // the handler's and the restriction entry's name
+    std::string hosts;              // the Hosts field; no binding takes it
+    int rebindPort = 8080;          // where a site on the chosen port is moved
+};
