@@ -35,6 +35,12 @@ int SetupContext::Fail(LogCategory category, std::string_view message, std::opti
     return Log(category, message, detail1, detail2);
 }
 
+bool SetupContext::Stopping() {
+    if (!cancel.Requested()) return false;
+    report.cancelled = true;
+    return true;
+}
+
 int SetupContext::Ask(const std::string& text, const std::string& caption, UINT type) {
     return observer->Ask(text, caption, type);
 }

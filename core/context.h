@@ -138,6 +138,9 @@ public:
     std::string LogFilePath() const;
     // A box the user must see during a run, asked through the observer.
     int Ask(const std::string& text, const std::string& caption, UINT type);
+    // A cancel point of the run: true, with the report saying so, when Cancel
+    // was confirmed; the run then stops and rolls back what it began.
+    bool Stopping();
     // Whoever shows the run, from now on; nothing: only the log.
     void Watch(std::unique_ptr<RunObserver> watcher);
 

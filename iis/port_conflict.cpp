@@ -3,6 +3,7 @@
 #include "iis/checked_calls.h"
 #include "iis/config_access.h"
 #include "iis/website.h"
+#include "win/text.h"
 
 namespace {
 
@@ -32,12 +33,9 @@ std::string BindingText(IAppHostElementCollection* bindings, DWORD index, win::C
 }  // namespace
 
 long BindingPort(std::string_view binding) {
-    long port = 0;
-    for (size_t i = 2; i < binding.size() && binding[i] >= '0' && binding[i] <= '9'; ++i) {
-        port = port * 10 + (binding[i] - '0');
-        if (port > 99999) break;
-    }
-    return port;
+    if (binding.size() < 2) return 0;
+    const std::uint64_t port = text::ParseLeadingDigits(binding.substr(2)).value;
+    return port > 99999 ? 99999 + 1 : static_cast<long>(port);  // no port is that large
 }
 
 std::string ConflictMessage(long port, std::string_view siteName) {

@@ -54,6 +54,8 @@ FNCLOSE(CabClose) { return ::CloseHandle(AsHandle(hf)) ? 0 : -1; }
 FNSEEK(CabSeek) { return static_cast<__LONG32>(::SetFilePointer(AsHandle(hf), dist, nullptr, seektype)); }
 
 INT_PTR OpenTarget(Extraction& extraction, const char* storedName) {
+    // Cancel: the extraction aborts before its next file.
+    if (extraction.context.cancel.Requested()) return -1;
     const std::string name = storedName ? storedName : "";
     const std::string target = text::JoinPath(extraction.destination, name);
     if (IsUnsafeCabinetName(name) || target.size() > CABINET_PATH_LIMIT) {
@@ -164,6 +166,8 @@ int ExtractCabinetFiles(SetupContext& context, const std::string& cabinetName, c
             result = 1;
             break;
         }
+        // An abort for Cancel is no locked file: it is not tried again, nor reported.
+        if (context.cancel.Requested()) break;
         if (error.erfOper == FDI_ERROR_USER_ABORT_CODE) {
             if (++aborted < MAX_ATTEMPTS) continue;  // a locked target may be free again
             break;

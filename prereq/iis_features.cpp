@@ -96,6 +96,7 @@ int EnableIisFeatures(SetupContext& context) {
     dism.closeSession(session);
     hr = dism.shutdown();
     if (FAILED(hr) && failure.empty()) failure = "DismShutdown failed with " + HexResult(hr);
+    if (context.Stopping()) return 0;  // Cancel stopped DISM: no failure of its own
     if (!failure.empty()) {
         // Every failed call is reported; the features may not be enabled.
         context.Fail(LOG_SERVER, "Could not configure IIS. Please do it manually", failure);

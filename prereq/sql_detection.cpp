@@ -1,3 +1,5 @@
+#include "prereq/sql_detection.h"
+
 #include <windows.h>
 
 #include "core/context.h"
@@ -63,11 +65,8 @@ std::wstring InstanceNameOf(std::wstring_view serviceName) {
 int MajorVersionOf(std::wstring_view version) {
     size_t i = 0;
     while (i < version.size() && version[i] == L' ') ++i;
-    int major = 0;
-    for (; i < version.size() && version[i] >= L'0' && version[i] <= L'9' && major < 100000; ++i) {
-        major = major * 10 + (version[i] - L'0');
-    }
-    return major;
+    const std::uint64_t major = text::ParseLeadingDigits(win::ToAnsi(version.substr(i))).value;
+    return major > 100000 ? 100000 : static_cast<int>(major);
 }
 
 unsigned VersionBit(int major) { return major >= 11 && major <= 16 ? 1u << (major - 11) : 0; }

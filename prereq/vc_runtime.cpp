@@ -4,6 +4,7 @@
 
 #include "core/context.h"
 #include "win/handles.h"
+#include "win/text.h"
 
 namespace {
 
@@ -34,25 +35,20 @@ bool Runtime12Installed(const char* path) {
 
 }  // namespace
 
-VcVersion ParseVcVersionText(std::wstring_view text) {
-    if (text.size() < 2) return {};
+VcVersion ParseVcVersionText(std::wstring_view wide) {
+    if (wide.size() < 2) return {};
+    const std::string text = win::ToAnsi(wide.substr(1));
     std::uint32_t parts[4] = {};
-    int count = 0;
-    bool digits = false;
-    for (wchar_t c : text.substr(1)) {
-        if (c >= L'0' && c <= L'9') {
-            if (count >= 4) return {};
-            parts[count] = parts[count] * 10 + static_cast<std::uint32_t>(c - L'0');
-            digits = true;
-        } else if (c == L'.') {
-            if (!digits) return {};
-            ++count;
-            digits = false;
-        } else {
-            return {};
-        }
+    size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        const size_t end = i < 3 ? text.find('.', start) : text.size();
+        if (end == std::string::npos) return {};
+        // Each part is digits only; one too large for the registry's DWORD is no version.
+        const auto part = text::ParseDecimal(std::string_view(text).substr(start, end - start), 10);
+        if (!part || *part > 0xFFFFFFFFu) return {};
+        parts[i] = static_cast<std::uint32_t>(*part);
+        start = end + 1;
     }
-    if (!digits || count != 3) return {};
     return {parts[0], parts[1], parts[2], parts[3]};
 }
 

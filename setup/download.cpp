@@ -11,7 +11,10 @@
 
 namespace {
 
-enum class Transfer { Stored, NotFound, Failed, Retry };
+enum class Transfer { Stored, NotFound, Failed, Retry, Cancelled };
+
+// The status line during a download, in MiB with one decimal.
+constexpr ULONGLONG STATUS_INTERVAL_MS = 250;  // at most four times a second
 
 constexpr DWORD HTTP_STATUS_RANGE_NOT_SATISFIABLE_CODE = 416;
 constexpr char CONTENT_MISMATCH[] = "its content does not match the signed package list";
@@ -33,6 +36,9 @@ private:
     Transfer Attempt(HINTERNET request, const std::string& localPath);
     Transfer Answered(HINTERNET request, const Answer& answer, const std::string& localPath);
     Transfer ReceiveBody(HINTERNET request, const Answer& answer);
+    // The bytes so far in the status line (not in the log), at most four
+    // times a second, and the bar inside the step.
+    void ShowBytes(const Answer& answer, bool now);
     bool OpenPartial();
     void StartOver();
     void DiscardPartial();
@@ -46,7 +52,22 @@ private:
     std::wstring etag_, lastModified_;  // of the answer those bytes came from
     std::vector<char> buffer_;
     win::Sha256 hash_;
+    DWORD stallSeconds_ = DEFAULT_STALL_SECONDS;
+    ULONGLONG lastShown_ = 0;
 };
+
+void PackageFetch::ShowBytes(const Answer& answer, bool now) {
+    const ULONGLONG tick = ::GetTickCount64();
+    if (!now && tick - lastShown_ < STATUS_INTERVAL_MS) return;
+    lastShown_ = tick;
+    // The whole file's size as the answer gives it: a part's total, or the length.
+    std::optional<std::uint64_t> total = answer.contentLength;
+    if (answer.contentRange) total = answer.contentRange->total;
+    context_.SetStatus(DownloadStatusText(plan_.fileName, have_, total));
+    if (plan_.onFraction && entry_ && entry_->size > 0) {
+        plan_.onFraction(static_cast<double>(have_) / static_cast<double>(entry_->size));
+    }
+}
 
 bool PackageFetch::OpenPartial() {
     if (partial_) return true;
@@ -96,9 +117,16 @@ Transfer PackageFetch::ReceiveBody(HINTERNET request, const Answer& answer) {
             }
             hash_.Update(data, size);
             have_ += size;
+            ShowBytes(answer, false);
             return true;
         },
-        received, readError);
+        received, readError, [this] { return context_.cancel.Requested(); });
+    ShowBytes(answer, true);
+    if (end == BodyEnd::Cancelled) return Transfer::Cancelled;
+    if (end == BodyEnd::Stalled) {
+        Fail("no data for " + std::to_string(stallSeconds_) + " seconds");  // the next attempt continues
+        return Transfer::Failed;
+    }
     if (end == BodyEnd::ReadFailed) {
         FailWith(readError);  // what came is kept: the next attempt continues from it
         return Transfer::Failed;
@@ -175,6 +203,11 @@ Transfer PackageFetch::Attempt(HINTERNET request, const std::string& localPath) 
     DWORD error = 0;
     bool sent = false;
     if (!SendAndReceive(request, resume, answer, error, sent)) {
+        if (context_.cancel.Requested()) return Transfer::Cancelled;
+        if (IsTimeout(error)) {
+            Fail("no data for " + std::to_string(stallSeconds_) + " seconds");
+            return Transfer::Failed;
+        }
         if (!sent && plan_.reportSendFailure) ReportConnectFailure(context_, "Server", context_.downloadHost);
         ReportConnectFailure(context_, "Server", context_.downloadHost);
         FailWith(error);
@@ -211,16 +244,23 @@ int PackageFetch::Run() {
         ::WinHttpConnect(context_.internetSession.Get(), win::ToWide(endpoint.host).c_str(), endpoint.port, 0));
     const std::wstring wideObjectPath = win::ToWide(objectPath);
     partialPath_ = localPath + ".partial";
+    stallSeconds_ = StallLimitSeconds();
     HandOnResult outcome = HandOnResult::Retry;
     bool restartedOnce = false;
     for (int attempt = 0; attempt < DOWNLOAD_ATTEMPTS && outcome == HandOnResult::Retry; ++attempt) {
+        if (context_.Stopping()) return 0;  // Cancel: the update stops, its partial file goes
         win::InternetHandle request = OpenPackageRequest(connection.Get(), wideObjectPath);
         if (!request) {
             // The update cannot go on without requests: it stops, and says so.
             ++context_.report.failedSteps;
             return ReportConnectFailure(context_, "Url", objectPath);
         }
-        Transfer transfer = Attempt(request.Get(), localPath);
+        WatchForStall(request.Get(), stallSeconds_);
+        // Cancel closes the request the transfer waits on; then it is not closed twice.
+        context_.cancel.Track(request.Get());
+        const Transfer transfer = Attempt(request.Get(), localPath);
+        if (!context_.cancel.Untrack(request.Get())) request.Release();
+        if (transfer == Transfer::Cancelled || context_.Stopping()) return 0;
         if (transfer == Transfer::Retry && !restartedOnce) {
             // A 416: the same attempt asks again for the whole file.
             restartedOnce = true;
@@ -238,6 +278,7 @@ int PackageFetch::Run() {
                 break;
             case Transfer::Failed:
             case Transfer::Retry:
+            case Transfer::Cancelled:
                 break;
         }
     }
@@ -273,6 +314,17 @@ int ReportConnectFailure(SetupContext& context, std::string_view what, std::stri
 
 std::string ContentMismatchText(std::string_view fileName) {
     return "Download of " + std::string(fileName) + " failed: " + CONTENT_MISMATCH;
+}
+
+std::string DownloadStatusText(std::string_view fileName, std::uint64_t received, std::optional<std::uint64_t> total) {
+    auto mib = [](std::uint64_t bytes) {
+        // One decimal, always a point: 12.3
+        const std::uint64_t tenths = (bytes * 10 + (1u << 19)) >> 20;
+        return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+    };
+    std::string status = "Downloading " + std::string(fileName) + ": " + mib(received);
+    if (total) status += " of " + mib(*total);
+    return status + " MB";
 }
 
 std::string NotListedText(std::string_view fileName) {

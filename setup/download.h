@@ -3,7 +3,9 @@
 // the signed package list, up to five attempts per file, each stored
 // completely and matching the list or not at all, then handed on.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +35,8 @@ struct FetchPlan {
     const char* downloadedText = "Downloaded";
     // Runs an installer or unpacks a cabinet; none: the file is only stored.
     std::function<HandOnResult(const std::string& localPath)> handOn;
+    // The share of the file received so far (0 to 1), for the progress bar.
+    std::function<void(double fraction)> onFraction;
 };
 
 // 0 when the update must stop (no request could be opened, or the signed
@@ -43,3 +47,6 @@ int ReportConnectFailure(SetupContext& context, std::string_view what, std::stri
 std::string ConnectFailureText(std::string_view what, std::string_view detail);
 std::string ContentMismatchText(std::string_view fileName);
 std::string NotListedText(std::string_view fileName);
+// "Downloading <file>: 12.3 of 45.6 MB" in MiB (2^20 bytes), one decimal;
+// without a total "Downloading <file>: 12.3 MB".
+std::string DownloadStatusText(std::string_view fileName, std::uint64_t received, std::optional<std::uint64_t> total);

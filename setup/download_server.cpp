@@ -2,6 +2,7 @@
 
 #include "core/context.h"
 #include "win/registry.h"
+#include "win/text.h"
 
 std::optional<DownloadEndpoint> ParseDownloadServer(std::string_view value) {
     if (value.empty() || value.find_first_of(" \t/\\") != std::string_view::npos) return std::nullopt;
@@ -9,14 +10,10 @@ std::optional<DownloadEndpoint> ParseDownloadServer(std::string_view value) {
     if (colon == std::string_view::npos) return DownloadEndpoint{std::string(value), DEFAULT_DOWNLOAD_PORT};
     const std::string_view host = value.substr(0, colon);
     const std::string_view port = value.substr(colon + 1);
-    if (host.empty() || port.empty() || port.size() > 5 || host.find(':') != std::string_view::npos) return std::nullopt;
-    unsigned long number = 0;
-    for (char c : port) {
-        if (c < '0' || c > '9') return std::nullopt;
-        number = number * 10 + static_cast<unsigned long>(c - '0');
-    }
-    if (number == 0 || number > 65535) return std::nullopt;
-    return DownloadEndpoint{std::string(host), static_cast<INTERNET_PORT>(number)};
+    if (host.empty() || host.find(':') != std::string_view::npos) return std::nullopt;
+    const std::optional<std::uint64_t> number = text::ParseDecimal(port, 5);
+    if (!number || *number == 0 || *number > 65535) return std::nullopt;
+    return DownloadEndpoint{std::string(host), static_cast<INTERNET_PORT>(*number)};
 }
 
 DownloadServerChoice ChooseDownloadServer(const std::optional<std::string>& commandLine,

@@ -1,5 +1,7 @@
 #include "setup/http_transfer.h"
 
+#include "win/text.h"
+
 namespace {
 
 constexpr wchar_t ACCEPT_HEADER[] = L"Accept: */*\r\n\r\n";
@@ -21,15 +23,7 @@ std::wstring HeaderText(HINTERNET request, DWORD header) {
     return text;
 }
 
-std::optional<std::uint64_t> Digits(std::wstring_view text) {
-    if (text.empty() || text.size() > 19) return std::nullopt;  // no overflow
-    std::uint64_t value = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return std::nullopt;
-        value = value * 10 + static_cast<unsigned>(c - L'0');
-    }
-    return value;
-}
+std::optional<std::uint64_t> Digits(std::wstring_view digits) { return text::ParseDecimal(win::ToAnsi(digits)); }
 
 }  // namespace
 
@@ -90,22 +84,52 @@ std::optional<ContentRange> ParseContentRange(std::wstring_view text) {
 }
 
 BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t limit,
-                 const std::function<bool(const char*, DWORD)>& sink, std::uint64_t& received, DWORD& error) {
+                 const std::function<bool(const char*, DWORD)>& sink, std::uint64_t& received, DWORD& error,
+                 const std::function<bool()>& stopping) {
     if (buffer.size() < READ_CHUNK_BYTES) buffer.resize(READ_CHUNK_BYTES);
     received = 0;
     while (received < limit) {
+        if (stopping && stopping()) return BodyEnd::Cancelled;
+        // Waiting for data rather than for a full buffer: a slow server's
+        // bytes come in as they arrive, and Cancel is never far off.
+        DWORD available = 0;
+        if (!::WinHttpQueryDataAvailable(request, &available)) {
+            error = ::GetLastError();
+            if (stopping && stopping()) return BodyEnd::Cancelled;
+            return IsTimeout(error) ? BodyEnd::Stalled : BodyEnd::ReadFailed;
+        }
+        if (available == 0) break;
         const std::uint64_t left = limit - received;
-        const DWORD ask = left < READ_CHUNK_BYTES ? static_cast<DWORD>(left) : READ_CHUNK_BYTES;
+        DWORD ask = available < READ_CHUNK_BYTES ? available : READ_CHUNK_BYTES;
+        if (ask > left) ask = static_cast<DWORD>(left);
         DWORD read = 0;
         if (!::WinHttpReadData(request, buffer.data(), ask, &read)) {
             error = ::GetLastError();
-            return BodyEnd::ReadFailed;
+            if (stopping && stopping()) return BodyEnd::Cancelled;
+            return IsTimeout(error) ? BodyEnd::Stalled : BodyEnd::ReadFailed;
         }
         if (read == 0) break;
         received += read;
         if (!sink(buffer.data(), read)) return BodyEnd::Refused;
     }
     return BodyEnd::Complete;
+}
+
+bool IsTimeout(DWORD error) { return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT; }
+
+DWORD StallLimitSeconds() {
+    DWORD value = 0, size = sizeof value;
+    if (::RegGetValueA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Policies\\TovinSoft\\Corvanta10", STALL_POLICY_VALUE,
+                       RRF_RT_REG_DWORD, nullptr, &value, &size) == ERROR_SUCCESS &&
+        value > 0) {
+        return value;
+    }
+    return DEFAULT_STALL_SECONDS;
+}
+
+void WatchForStall(HINTERNET request, DWORD seconds) {
+    DWORD milliseconds = seconds > 86400 ? 86400000 : seconds * 1000;
+    ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &milliseconds, sizeof milliseconds);
 }
 
 std::optional<std::uint64_t> ParseContentLength(std::wstring_view text) { return Digits(text); }

@@ -38,12 +38,24 @@ struct Answer {
 // error code when either fails (sent tells whether the send itself worked).
 bool SendAndReceive(HINTERNET request, const std::wstring& extraHeaders, Answer& answer, DWORD& error, bool& sent);
 
-enum class BodyEnd { Complete, ReadFailed, Refused };
-// Reads the body into the sink, at most `limit` bytes (reading stops there);
-// the sink refuses by returning false. `received` counts what was delivered.
+enum class BodyEnd { Complete, ReadFailed, Refused, Stalled, Cancelled };
+// Reads the body into the sink, at most `limit` bytes (reading stops there),
+// each read as soon as some data is there; the sink refuses by returning
+// false. `received` counts what was delivered. `stopping` is asked before
+// every read; a request the receive time-out ends in the middle is Stalled.
 BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t limit,
                  const std::function<bool(const char* data, DWORD size)>& sink, std::uint64_t& received,
-                 DWORD& error);
+                 DWORD& error, const std::function<bool()>& stopping = {});
+// The system's codes of a receive time-out (Wine gives the socket's own).
+bool IsTimeout(DWORD error);
+// The longest a transfer may go without a byte before it fails its attempt:
+// the DownloadStallSeconds policy (DWORD) when it is set, else 300 s.
+DWORD StallLimitSeconds();
+constexpr char STALL_POLICY_VALUE[] = "DownloadStallSeconds";
+constexpr DWORD DEFAULT_STALL_SECONDS = 300;
+// Sets the request's receive time-out to the stall limit; the session's own
+// time-outs stay.
+void WatchForStall(HINTERNET request, DWORD seconds);
 
 // What a resumed request asks for: the rest of the file from `have`, if the
 // file is still the one the first answer described (its strong ETag, else its

@@ -45,15 +45,7 @@ std::string_view TakeField(std::string_view& rest) {
     return field;
 }
 
-std::optional<std::uint64_t> Decimal(std::string_view digits) {
-    if (digits.empty() || digits.size() > 18) return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9') return std::nullopt;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
-}
+std::optional<std::uint64_t> Decimal(std::string_view digits) { return text::ParseDecimal(digits, 18); }
 
 std::optional<win::Sha256Digest> Digest(std::string_view hex) {
     win::Sha256Digest digest{};

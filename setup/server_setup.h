@@ -81,8 +81,6 @@ public:
     int WriteInfoServerConfig();
     void CheckServerModules();
     bool SearchServerFolder(const std::string& folder);
-    // The site the run installs, from its choices.
-    SiteSpec Spec() const;
 
 private:
     HandOnResult HandOn(const std::string& fileName, const std::string& localPath, int placement, unsigned bits);

@@ -1,5 +1,5 @@
-// The server update's web site step: the site specification from the run's
-// choices, the installation through iis/, its outcome kept in ServerSetup.
+#include "setup/server_website.h"
+
 #include "core/context.h"
 #include "core/progress.h"
 #include "iis/module_check.h"
@@ -8,22 +8,22 @@
 #include "setup/server_setup.h"
 #include "win/text.h"
 
-SiteSpec ServerSetup::Spec() const {
+SiteSpec WebsiteSpecOf(const SetupContext& context, int rebindPort) {
     SiteSpec spec;
-    spec.siteName = SiteNameForPort(owner.port);
+    spec.siteName = SiteNameForPort(context.port);
     spec.poolName = spec.siteName;
-    spec.port = owner.port;
-    spec.physicalPath = owner.serverDirectory;
-    spec.modulePath = text::JoinPath(owner.serverDirectory, "TCorvanta10.dll");
+    spec.port = context.port;
+    spec.physicalPath = context.serverDirectory;
+    spec.modulePath = text::JoinPath(context.serverDirectory, "TCorvanta10.dll");
     spec.moduleDescription = "TovinSoft CorvantaApp v10.1";
-    spec.hosts = owner.hosts;
+    spec.hosts = context.hosts;
     spec.rebindPort = rebindPort;
     return spec;
 }
 
 int ServerSetup::InstallWebsite() {
     owner.Log(LOG_SERVER, "Installing Website");
-    const SiteSpec spec = Spec();
+    const SiteSpec spec = WebsiteSpecOf(owner, rebindPort);
     moduleDescription = spec.moduleDescription;
     portCopy = spec.port;
     modulePath = spec.modulePath;

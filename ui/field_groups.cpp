@@ -1,3 +1,5 @@
+#include "ui/field_groups.h"
+
 #include <array>
 
 #include "core/context.h"

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "ui/field_groups.h"
+
 class SetupContext;
 
 INT_PTR CALLBACK SetupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -14,10 +16,6 @@ HWND CreateSetupDialog(SetupContext& context, int templateId);
 SetupContext* ContextOf(HWND dialog);
 
 int InitSetupDialog(SetupContext& context, HWND dialog);
-void ShowControl(SetupContext& context, int controlId, bool show);
-int ShowFieldGroup(SetupContext& context, unsigned side, bool show);
-void ShowSqlControls(SetupContext& context, bool show);
-std::string Blanks(int count);
 
 // Disables the fields and every button but Cancel while a run goes on.
 void LockForRun(SetupContext& context);

@@ -71,20 +71,32 @@ std::string FolderOfFile(std::string_view path) {
     return std::string(cut == std::string_view::npos ? path : path.substr(0, cut));
 }
 
+LeadingDigits ParseLeadingDigits(std::string_view s) {
+    LeadingDigits digits;
+    for (; digits.count < s.size() && s[digits.count] >= '0' && s[digits.count] <= '9'; ++digits.count) {
+        const unsigned digit = static_cast<unsigned>(s[digits.count] - '0');
+        digits.value = digits.value > (UINT64_MAX - digit) / 10 ? UINT64_MAX : digits.value * 10 + digit;
+    }
+    return digits;
+}
+
+std::optional<std::uint64_t> ParseDecimal(std::string_view s, size_t maxDigits) {
+    const LeadingDigits digits = ParseLeadingDigits(s);
+    if (digits.count == 0 || digits.count != s.size() || digits.count > maxDigits || digits.count > 19) {
+        return std::nullopt;
+    }
+    return digits.value;
+}
+
 long ParseLong(std::string_view s) {
     size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    long long value = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        value = value * 10 + (s[i] - '0');
-        if (value > LONG_MAX) {  // the C library saturates; so do we
-            value = static_cast<long long>(LONG_MAX) + (negative ? 1 : 0);
-            break;
-        }
-    }
-    return static_cast<long>(negative ? -value : value);
+    const std::uint64_t value = ParseLeadingDigits(s.substr(i)).value;
+    // The C library saturates; so do we.
+    if (negative) return value > static_cast<std::uint64_t>(LONG_MAX) ? LONG_MIN : -static_cast<long>(value);
+    return value > static_cast<std::uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(value);
 }
 
 bool Contains(std::string_view s, std::string_view part) { return s.find(part) != std::string_view::npos; }

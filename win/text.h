@@ -3,6 +3,8 @@
 // wide interfaces, and a few text helpers shared by every subsystem.
 #include <windows.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +34,16 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 // The folder of a file: the path cut at its last separator (a path without
 // one is given back whole).
 std::string FolderOfFile(std::string_view path);
+// The decimal digits a text starts with: their value (saturating at the
+// largest 64-bit number) and how many there were; 0 and 0 without any.
+struct LeadingDigits {
+    std::uint64_t value = 0;
+    size_t count = 0;
+};
+LeadingDigits ParseLeadingDigits(std::string_view s);
+// The whole text as a decimal number of 1 to maxDigits digits, nothing else
+// in it (no sign, no blank); nothing for anything else.
+std::optional<std::uint64_t> ParseDecimal(std::string_view s, size_t maxDigits = 19);
 // atol: leading white space, optional sign, decimal digits; 0 without digits.
 long ParseLong(std::string_view s);
 bool Contains(std::string_view s, std::string_view part);

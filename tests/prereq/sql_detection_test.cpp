@@ -1,6 +1,7 @@
 // SQL Server detection against the machine's SQL Server WMI provider stand-in.
 #include <gtest/gtest.h>
 
+#include "prereq/sql_detection.h"
 #include "prereq/sql_setup.h"
 #include "resources/resource.h"
 #include "support/dialog_fixture.h"

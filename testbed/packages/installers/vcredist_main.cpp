@@ -14,6 +14,9 @@
 #include "registry.h"
 #include "scenario.h"
 
+// The name this program was built as: it makes the three builds' bytes differ.
+extern "C" __attribute__((used)) const char fakeBuiltAs[] = FAKE_BUILT_AS;
+
 namespace {
 
 struct Runtime {
