@@ -5,6 +5,7 @@
 #include "core/context.h"
 #include "app/startup.h"
 #include "setup/companions.h"
+#include "ui/sql_check.h"
 
 namespace {
 // The process's one setup context; it exists before the entry point runs and
@@ -32,5 +33,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
         return 1;
     }
     OpenFirstDialog(theContext, showCommand);
-    return RunMessageLoop();
+    const int exitCode = RunMessageLoop();
+    WaitForSqlDetection();  // nothing of ours runs on while the process ends
+    return exitCode;
 }

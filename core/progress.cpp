@@ -21,3 +21,10 @@ void ShowStepProgress(SetupContext& context, double weight, double fraction) {
     if (fraction > 1) fraction = 1;
     context.observer->Progress(ProgressPercent(context.progress.done + weight * fraction, context.progress.total));
 }
+
+void ShowShareProgress(SetupContext& context, const StepShare& share, double fraction) {
+    if (share.parts <= 0) return;
+    if (fraction < 0) fraction = 0;
+    if (fraction > 1) fraction = 1;
+    ShowStepProgress(context, share.weight, (share.part + fraction) / share.parts);
+}

@@ -57,12 +57,13 @@ HandOnResult ClientSetup::HandOn(const std::string& fileName, const std::string&
     return cabinetStaged ? HandOnResult::Done : HandOnResult::Retry;
 }
 
-int ClientSetup::FetchClientPackage(const std::string& fileName, unsigned bits) {
+int ClientSetup::FetchClientPackage(const std::string& fileName, unsigned bits, const StepShare& share) {
     FetchPlan plan;
     plan.category = LOG_CLIENT;
     plan.fileName = fileName;
     plan.localFolder = updateFolder;
     plan.announceGetting = true;
+    plan.onFraction = [this, share](double fraction) { ShowShareProgress(owner, share, fraction); };
     plan.handOn = [this, &fileName, bits](const std::string& localPath) { return HandOn(fileName, localPath, bits); };
     return FetchPackage(owner, plan);
 }
@@ -83,11 +84,24 @@ int ClientSetup::UpdateClient() {
     }
     const ClientPackageRow* row = ClientPackagesFor(owner.setupFlags);
     if (row) {
-        if (CheckVcRuntime(owner, row->runtimeSelector)) {
+        // The bar moves inside the client's weight as its packages come.
+        const double weight = owner.progress.clientWeight1 + owner.progress.clientWeight2;
+        const bool runtimeNeeded = CheckVcRuntime(owner, row->runtimeSelector) != 0;
+        const int parts = runtimeNeeded ? 2 : 1;
+        if (runtimeNeeded) {
             installerName = row->installer;
-            if (!FetchClientPackage(row->installer, row->installerBits)) return 0;
+            if (!FetchClientPackage(row->installer, row->installerBits, {weight, 0, parts})) {
+                if (owner.Stopping()) owner.Log(LOG_CLIENT, CancelledUpdateText("client"));
+                return 0;
+            }
         }
-        if (!FetchClientPackage(row->cabinet, row->cabinetBits)) return 0;
+        const bool fetched = FetchClientPackage(row->cabinet, row->cabinetBits, {weight, parts - 1, parts}) != 0;
+        // Cancel: what was staged goes, and the installed client stays as it is.
+        if (!fetched || owner.Stopping()) {
+            RemoveFolderTree(stagingFolder);
+            if (owner.Stopping()) owner.Log(LOG_CLIENT, CancelledUpdateText("client"));
+            return 0;
+        }
         if (!cabinetStaged || !SwapInClient()) {
             if (!cabinetStaged) {
                 owner.Fail(LOG_CLIENT, NotAppliedText("client"));

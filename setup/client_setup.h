@@ -2,6 +2,7 @@
 // Companion of the setup context for the desktop client's update.
 #include <string>
 
+#include "core/progress.h"
 #include "core/flags.h"
 #include "setup/download.h"
 
@@ -37,7 +38,7 @@ public:
     // 0 when a package request could not be opened or the update was not
     // applied (the client then stays as it was), else 1.
     int UpdateClient();
-    int FetchClientPackage(const std::string& fileName, unsigned bits);
+    int FetchClientPackage(const std::string& fileName, unsigned bits, const StepShare& share);
 
 private:
     HandOnResult HandOn(const std::string& fileName, const std::string& localPath, unsigned bits);

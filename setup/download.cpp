@@ -33,6 +33,11 @@ private:
         context_.Log(plan_.category, "Download of " + plan_.fileName + " failed: " + what);
     }
     void FailWith(DWORD code) { Fail(WinHttpErrorText(code) + " (" + std::to_string(code) + ")"); }
+    // Cancel: the fetch stops and its partial file goes with it; the update stops.
+    int Cancelled() {
+        context_.Log(plan_.category, "Download of " + plan_.fileName + " was stopped by Cancel");
+        return 0;
+    }
     Transfer Attempt(HINTERNET request, const std::string& localPath);
     Transfer Answered(HINTERNET request, const Answer& answer, const std::string& localPath);
     Transfer ReceiveBody(HINTERNET request, const Answer& answer);
@@ -248,7 +253,7 @@ int PackageFetch::Run() {
     HandOnResult outcome = HandOnResult::Retry;
     bool restartedOnce = false;
     for (int attempt = 0; attempt < DOWNLOAD_ATTEMPTS && outcome == HandOnResult::Retry; ++attempt) {
-        if (context_.Stopping()) return 0;  // Cancel: the update stops, its partial file goes
+        if (context_.Stopping()) return Cancelled();
         win::InternetHandle request = OpenPackageRequest(connection.Get(), wideObjectPath);
         if (!request) {
             // The update cannot go on without requests: it stops, and says so.
@@ -260,7 +265,7 @@ int PackageFetch::Run() {
         context_.cancel.Track(request.Get());
         const Transfer transfer = Attempt(request.Get(), localPath);
         if (!context_.cancel.Untrack(request.Get())) request.Release();
-        if (transfer == Transfer::Cancelled || context_.Stopping()) return 0;
+        if (context_.Stopping()) return Cancelled();
         if (transfer == Transfer::Retry && !restartedOnce) {
             // A 416: the same attempt asks again for the whole file.
             restartedOnce = true;

@@ -201,6 +201,14 @@ MoveResult RenameWritingThrough(const FileMove& move) {
                : MoveResult::Failed;
 }
 
+std::string CancelledUpdateText(const std::string& product) {
+    return "Cancel: the " + product + " update was stopped; the installed " + product + " is unchanged";
+}
+
+std::string CancelledSwapText(const std::string& product) {
+    return "Cancel: the " + product + " update was undone; the installed " + product + " is unchanged";
+}
+
 std::string NotAppliedText(const std::string& product) {
     return "The " + product + " update was not applied; the installed " + product + " is unchanged";
 }
@@ -222,6 +230,14 @@ bool ApplySwap(SetupContext& context, LogCategory category, SwapJournal journal,
     if (!journal.pool.empty()) pool(journal.pool, false);
     for (size_t i = 0; i < journal.moves.size(); ++i) {
         const FileMove& move = journal.moves[i];
+        if (context.Stopping()) {
+            // Cancel: what moved goes back, and the product is as it was.
+            file.Close();
+            if (Undo(context, category, journal.moves, i, step)) CloseSwap(context, category, journalPath);
+            if (!journal.pool.empty()) pool(journal.pool, true);
+            context.Log(category, CancelledSwapText(journal.product));
+            return false;
+        }
         if (i >= journal.backupMoves) FlushFile(move.from);
         const MoveResult result = step(move);
         if (result == MoveResult::Stopped) return false;  // as if the process had died here

@@ -71,7 +71,8 @@ using PoolControl = std::function<void(const std::string& pool, bool start)>;
 
 // Applies the swap; false, with the product restored and "The <product>
 // update was not applied; the installed <product> is unchanged" logged and
-// counted, when a move fails (or the journal cannot be kept).
+// counted, when a move fails (or the journal cannot be kept). Cancel before a
+// move undoes the moves made and logs CancelledSwapText, not counted.
 bool ApplySwap(SetupContext& context, LogCategory category, SwapJournal journal, const PoolControl& pool,
                const MoveStep& step = RenameWritingThrough);
 // Swaps the files staged in <update folder>\staging into the target folder
@@ -83,3 +84,6 @@ bool SwapInStaged(SetupContext& context, LogCategory category, const std::string
 // The run's first act: a swap a killed setup left is finished or undone.
 void FinishPendingSwap(SetupContext& context, const PoolControl& pool, const MoveStep& step = RenameWritingThrough);
 std::string NotAppliedText(const std::string& product);
+std::string CancelledSwapText(const std::string& product);
+// Cancel before the swap began: the staged files went, nothing else changed.
+std::string CancelledUpdateText(const std::string& product);

@@ -65,6 +65,8 @@ void RepairProducts(SetupContext& context) {
     FinishPendingSwap(context, ServerPoolControl(context));
     SetProgressWeights(context);
     if (context.setupFlags & SETUP_CLIENT) RepairClient(context);
+    // Cancel: a client repaired before it stays repaired.
+    if (context.Stopping()) return;
     if (context.setupFlags & SETUP_SERVER) RepairServer(context);
     context.report.successLine = "Successfully repaired Software";
     context.report.successBox = "Successfuly completed Setup for Repair";

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "core/context.h"
 #include "prereq/sql_install.h"
 #include "prereq/sql_setup.h"
@@ -75,24 +77,31 @@ bool IsSameFile(const std::string& a, const std::string& b) {
            infoA.nFileIndexLow == infoB.nFileIndexLow;
 }
 
-void CopySetupProgram(SetupContext& context) {
+bool CopySetupProgram(SetupContext& context) {
     const std::string source = ModulePath();
     if (source.empty()) {
         context.Ask("Failed to get module filename", "Error", MB_OK | MB_ICONERROR);
-        return;
+        return false;
     }
     const std::string target = SetupCopyPath();
     // A Modify from Programs and Features runs from the copy itself: there is
     // nothing to copy.
-    if (IsSameFile(source, target)) return;
-    if (PrepareProtectedFolder(context, LOG_UI, SetupCopyFolder()) == FolderReady::Link) return;
-    if (::CopyFileA(source.c_str(), target.c_str(), FALSE)) return;
+    if (IsSameFile(source, target)) return true;
+    if (PrepareProtectedFolder(context, LOG_UI, SetupCopyFolder()) == FolderReady::Link) return false;
+    if (::CopyFileA(source.c_str(), target.c_str(), FALSE)) return true;
     const DWORD code = ::GetLastError();
     const std::string systemText = win::SystemErrorText(code);
     context.host.WriteStandardOutput(CopyFailureText(code, systemText));
     // A GUI program's standard output usually goes nowhere; the log keeps it.
     context.Fail(LOG_UI, "Copy failed", target, systemText);
     context.Ask("Copy failed", "Error", MB_OK | MB_ICONERROR);
+    return false;
+}
+
+bool StoppedByCancel(SetupContext& context, const std::vector<std::string>& kept) {
+    if (!context.Stopping()) return false;
+    for (const std::string& item : kept) context.Log(LOG_UI, "Kept after Cancel: " + item);
+    return true;
 }
 
 void InstallSqlServer(SetupContext& context) {
@@ -114,12 +123,22 @@ int RunSetup(SetupContext& context) {
     FinishPendingSwap(context, ServerPoolControl(context));
     SetProgressWeights(context);
     context.Log(LOG_UI, "Begin updating Software");
-    CopySetupProgram(context);
-    if ((context.setupFlags & SETUP_CLIENT) && context.client->UpdateClient()) RegisterProduct(context, LOG_CLIENT);
-    if (context.report.stopped) return 1;
-    if ((context.setupFlags & SETUP_SERVER) && context.server->UpdateServer()) RegisterProduct(context, LOG_SERVER);
-    if (context.report.stopped) return 1;
+    // What is finished stays when Cancel stops the run between two products.
+    std::vector<std::string> kept;
+    if (CopySetupProgram(context)) kept.push_back("the copy of the setup in " + SetupCopyPath());
+    if (StoppedByCancel(context, kept)) return 1;
+    if ((context.setupFlags & SETUP_CLIENT) && context.client->UpdateClient() && !context.Stopping() &&
+        RegisterProduct(context, LOG_CLIENT)) {
+        kept.push_back("the client in " + context.clientDirectory + ", installed and registered");
+    }
+    if (context.report.stopped || StoppedByCancel(context, kept)) return 1;
+    if ((context.setupFlags & SETUP_SERVER) && context.server->UpdateServer() && !context.Stopping() &&
+        RegisterProduct(context, LOG_SERVER)) {
+        kept.push_back("the server in " + context.serverDirectory + ", installed and registered");
+    }
+    if (context.report.stopped || StoppedByCancel(context, kept)) return 1;
     if (context.setupFlags & SETUP_INSTALL_SQL) InstallSqlServer(context);
+    if (StoppedByCancel(context, kept)) return 1;
     CreateClientShortcut(context);
     return 1;
 }

@@ -109,7 +109,8 @@ void ServerSetup::StoreDownloadStatus(unsigned bits) {
     owner.downloadStatus->Store(ComposeDownloadStatus(downloadCounter, bits, owner.downloadStatus->Read()));
 }
 
-int ServerSetup::FetchServerPackage(const std::string& fileName, int placement, unsigned bits) {
+int ServerSetup::FetchServerPackage(const std::string& fileName, int placement, unsigned bits,
+                                    const StepShare& share) {
     FetchPlan plan;
     plan.category = LOG_SERVER;
     plan.fileName = fileName;
@@ -118,6 +119,7 @@ int ServerSetup::FetchServerPackage(const std::string& fileName, int placement, 
     plan.reportSendFailure = true;
     plan.downloadingText = "Downloading ";
     plan.downloadedText = "Downloaded ";
+    plan.onFraction = [this, share](double fraction) { ShowShareProgress(owner, share, fraction); };
     plan.handOn = [this, &fileName, placement, bits](const std::string& localPath) {
         return HandOn(fileName, localPath, placement, bits);
     };
@@ -148,9 +150,15 @@ int ServerSetup::UpdateServer() {
 
     ServerPlanInput input{owner.setupFlags, false};
     if (!(owner.setupFlags & SETUP_BITS_64)) input.runtimeMissing = CheckVcRuntime(owner, VC_RUNTIME_12) != 0;
-    for (const ServerPackage& package : PlanServerPackages(input)) {
+    // The bar moves inside the packages' weight as each of them comes.
+    const std::vector<ServerPackage> packages = PlanServerPackages(input);
+    const int parts = static_cast<int>(packages.size());
+    for (int part = 0; part < parts; ++part) {
+        const ServerPackage& package = packages[static_cast<size_t>(part)];
         if (package.bits & SERVER_INSTALLER_BITS) installerName = package.fileName;
-        if (!FetchServerPackage(package.fileName, package.placement, package.bits)) {
+        if (!FetchServerPackage(package.fileName, package.placement, package.bits,
+                                {owner.progress.serverPackages, part, parts})) {
+            if (owner.Stopping()) owner.Log(LOG_SERVER, CancelledUpdateText("server"));
             owner.modeFlags = savedMode;
             return 0;
         }
@@ -158,7 +166,10 @@ int ServerSetup::UpdateServer() {
     AdvanceProgress(owner, owner.progress.serverPackages);
     for (const ServerPackage& package : PlanLaterServerPackages(owner.setupFlags)) {
         if (package.bits & SERVER_INSTALLER_BITS) installerName = package.fileName;
-        if (!FetchServerPackage(package.fileName, package.placement, package.bits)) {
+        // SQL Server Express has a weight of its own; the others move nothing.
+        const StepShare share{package.bits == 0x80 ? owner.progress.sqlPackage : 0.0, 0, 1};
+        if (!FetchServerPackage(package.fileName, package.placement, package.bits, share)) {
+            if (owner.Stopping()) owner.Log(LOG_SERVER, CancelledUpdateText("server"));
             owner.modeFlags = savedMode;
             return 0;
         }
@@ -166,8 +177,14 @@ int ServerSetup::UpdateServer() {
     }
 
     // The old libraries are removed, and the new files put in, only as one swap.
-    if (!StageServerCabinets()) {
-        owner.Fail(LOG_SERVER, NotAppliedText("server"));
+    const bool staged = !owner.Stopping() && StageServerCabinets();
+    if (!staged || owner.Stopping()) {
+        // Cancel: what was staged goes, and the installed server stays as it is.
+        if (owner.Stopping()) {
+            owner.Log(LOG_SERVER, CancelledUpdateText("server"));
+        } else {
+            owner.Fail(LOG_SERVER, NotAppliedText("server"));
+        }
         RemoveFolderTree(stagingFolder);
         owner.modeFlags = savedMode;
         return 0;
@@ -181,6 +198,13 @@ int ServerSetup::UpdateServer() {
     owner.downloadStatus->Store(std::string("0"));
     AdvanceProgress(owner, owner.progress.serverFinish);
     EnableIisFeatures();
+    if (owner.Stopping()) {
+        // DISM stopped for Cancel: the new files stay, the site is not set up.
+        owner.Log(LOG_SERVER, "Kept after Cancel: the server files in " + owner.serverDirectory +
+                                  " were updated; the web site was not set up and the server was not registered");
+        owner.modeFlags = savedMode;
+        return 0;
+    }
     InstallWebsite();
     owner.modeFlags = savedMode;
     owner.Log(LOG_SERVER, "Updated Server Software");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/flags.h"
+#include "core/progress.h"
 #include "setup/download.h"
 #include "iis/iis_session.h"
 #include "iis/site_spec.h"
@@ -70,7 +71,7 @@ public:
     // 0 when a package request could not be opened or the update was not
     // applied, else 1.
     int UpdateServer();
-    int FetchServerPackage(const std::string& fileName, int placement, unsigned bits);
+    int FetchServerPackage(const std::string& fileName, int placement, unsigned bits, const StepShare& share);
     // 1 when the installer ran and succeeded.
     int RunInstaller();
     int EnableIisFeatures();

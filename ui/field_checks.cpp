@@ -6,6 +6,7 @@
 #include "prereq/sql_setup.h"
 #include "resources/resource.h"
 #include "ui/setup_dialog.h"
+#include "ui/sql_check.h"
 #include "win/text.h"
 
 const char PORT_BLANK_MESSAGE[] =
@@ -103,7 +104,7 @@ int CheckSetupType(SetupContext& context, const std::string& value) {
     ShowFieldGroup(context, SETUP_CLIENT, value == "Client" || value == "Both");
     if (IsServerSide(value)) {
         ShowFieldGroup(context, SETUP_SERVER, true);
-        if (context.sql->DetectSqlServer()) ShowSqlControls(context, false);
+        StartSqlDetection(context);  // the SQL controls go when it finds one
     } else {
         ShowFieldGroup(context, SETUP_SERVER, false);
         ShowSqlControls(context, false);

@@ -13,6 +13,7 @@
 #include "ui/folder_picker.h"
 #include "ui/ok_sequence.h"
 #include "ui/run_thread.h"
+#include "ui/sql_check.h"
 
 namespace {
 
@@ -118,16 +119,29 @@ HWND CreateSetupDialog(SetupContext& context, int templateId) {
                                 reinterpret_cast<LPARAM>(&context));
 }
 
-void LockForRun(SetupContext& context) {
+std::vector<HWND> LockControls(SetupContext& context) {
     // The fields, OK, Search, Proxy and Dark Mode wait; Cancel stays.
-    for (int id : HOOKED_FIELDS) {
-        if (HWND control = ::GetDlgItem(context.dialog, id)) ::EnableWindow(control, FALSE);
-    }
+    std::vector<HWND> locked;
+    auto lock = [&](int id) {
+        HWND control = ::GetDlgItem(context.dialog, id);
+        if (control && ::IsWindowEnabled(control)) {
+            ::EnableWindow(control, FALSE);
+            locked.push_back(control);
+        }
+    };
+    for (int id : HOOKED_FIELDS) lock(id);
     for (int id : {IDOK, IDC_SEARCH, IDC_PROXY_BUTTON, IDC_DARK_MODE, IDC_UNINSTALL, IDC_REPAIR, IDC_APPLY_SERVER,
                    IDC_APPLY_CLIENT}) {
-        if (HWND control = ::GetDlgItem(context.dialog, id)) ::EnableWindow(control, FALSE);
+        lock(id);
     }
+    return locked;
 }
+
+void UnlockControls(const std::vector<HWND>& controls) {
+    for (HWND control : controls) ::EnableWindow(control, TRUE);
+}
+
+void LockForRun(SetupContext& context) { LockControls(context); }
 
 void RedrawDialog(HWND dialog) {
     ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
@@ -186,6 +200,12 @@ INT_PTR HandleDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
         case WM_RUN_DONE:
             EndRun(*context);
+            return TRUE;
+        case WM_SQL_CHECK:
+            BeginSqlDetection(*context);
+            return TRUE;
+        case WM_SQL_CHECKED:
+            EndSqlDetection(*context, wParam != 0);
             return TRUE;
         case WM_COMMAND:
             return OnCommand(*context, dialog, LOWORD(wParam));

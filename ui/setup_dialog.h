@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "ui/field_groups.h"
 
@@ -19,6 +20,9 @@ int InitSetupDialog(SetupContext& context, HWND dialog);
 
 // Disables the fields and every button but Cancel while a run goes on.
 void LockForRun(SetupContext& context);
+// The same for a moment: the controls it disabled, for UnlockControls.
+std::vector<HWND> LockControls(SetupContext& context);
+void UnlockControls(const std::vector<HWND>& controls);
 // Colour scheme toggle of the Dark Mode button.
 void ToggleColourScheme(SetupContext& context);
 void RedrawDialog(HWND dialog);

@@ -65,6 +65,7 @@ Settings ReadSettings() {
     }
     if (auto failure = ReadDword(key.Get(), L"CommitFailure")) settings.commitFailure = static_cast<HRESULT>(*failure);
     if (auto on = ReadDword(key.Get(), L"CommitFailureOn")) settings.commitFailureOn = *on;
+    if (auto ms = ReadDword(key.Get(), L"PoolStopMs")) settings.poolStopMs = *ms;
     return settings;
 }
 

@@ -31,6 +31,7 @@ struct ElementData {
 struct Settings {
     HRESULT commitFailure = S_OK;  // "CommitFailure": HRESULT a commit answers with
     DWORD commitFailureOn = 0;     // "CommitFailureOn": which commit (1, 2, ...), 0 every one
+    DWORD poolStopMs = 0;          // "PoolStopMs": how long stopping a started pool takes
 };
 Settings ReadSettings();
 

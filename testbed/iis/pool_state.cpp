@@ -1,5 +1,7 @@
 #include "pool_state.h"
 
+#include "document.h"
+
 namespace iisadmin {
 namespace {
 
@@ -61,6 +63,12 @@ HRESULT RunPoolMethod(std::wstring_view poolName, std::wstring_view method) {
     if (HRESULT hr = FindCommittedPool(poolName, name, started); FAILED(hr)) return hr;
     const PoolOutcome outcome = ApplyPoolMethod(started, method);
     if (outcome.result == E_INVALIDARG) return outcome.result;
+    // A started pool stops once its worker processes have ended; a scenario
+    // can make that take a while.
+    if (started && !outcome.started) {
+        const DWORD stopMs = ReadSettings().poolStopMs;
+        if (stopMs > 0) ::Sleep(stopMs > 60000 ? 60000 : stopMs);
+    }
     AppendStateRecord({name, kPoolKind, PoolEvent(method, outcome.result)});
     return outcome.result;
 }

@@ -54,6 +54,9 @@ bool IsEnabled(HWND control) {
 
 void RequireReachable(HWND control, const char* action) {
     if (!IsShown(control)) throw DriverError(std::string("cannot ") + action + ": " + Describe(control) + " is hidden");
+    // A dialog disables its fields for a moment while it checks something
+    // off its thread, as a user would wait for them.
+    for (int waited = 0; !IsEnabled(control) && waited < ENABLE_WAIT_MS; waited += 20) ::Sleep(20);
     if (!IsEnabled(control)) throw DriverError(std::string("cannot ") + action + ": " + Describe(control) + " is disabled");
 }
 

@@ -18,6 +18,8 @@ HWND TypingTarget(HWND control);
 bool IsShown(HWND control);    // the control and every parent are visible
 bool IsEnabled(HWND control);  // the control and its dialog take input
 // Refuses, with the action in the message, a control a user could not reach.
+// Hidden: refused at once; disabled: waited for up to ENABLE_WAIT_MS, then refused.
+constexpr int ENABLE_WAIT_MS = 5000;
 void RequireReachable(HWND control, const char* action);
 
 // The control's text: the caption of a static or button (read also while

@@ -169,9 +169,13 @@ void SetupSession::FillIn(const Choices& choices) {
 }
 
 Outcome SetupSession::PressOk() {
-    Outcome outcome;
     EXPECT_TRUE(run_->Boxes().empty()) << "a field check refused: " << run_->Boxes()[0].text;
     uidriver::Click(dialog_, Control(IDOK));
+    return FollowRun();
+}
+
+Outcome SetupSession::FollowRun() {
+    Outcome outcome;
     const ULONGLONG deadline = ::GetTickCount64() + RUN_WAIT_MS;
     while (::GetTickCount64() < deadline && run_->IsRunning()) {
         auto boxes = run_->Boxes();
@@ -181,6 +185,7 @@ Outcome SetupSession::PressOk() {
         }
         const uidriver::MessageBoxInfo& box = boxes.front();
         const bool final = box.text.find("completed") != std::string::npos ||
+                           box.text.rfind("Setup was cancelled", 0) == 0 ||
                            box.text.rfind("Please enter", 0) == 0 || box.text.find("Password") != std::string::npos;
         (final ? outcome.finalBox : outcome.otherBoxes.emplace_back()) = box.text;
         uidriver::AnswerMessageBox(box, uidriver::BoxButton::Ok);

@@ -62,6 +62,8 @@ public:
     // Presses OK and follows the run to its final box, answering every box on
     // the way; returns what the run showed and left.
     Outcome PressOk();
+    // Follows a run that was started to its final box, as PressOk does.
+    Outcome FollowRun();
 
 private:
     std::unique_ptr<ProgramRun> run_;

@@ -7,6 +7,7 @@
 #include "support/dialog_fixture.h"
 #include "support/registry.h"
 #include "ui/field_checks.h"
+#include "ui/sql_check.h"
 
 namespace {
 
@@ -69,7 +70,18 @@ TEST_F(SqlDetection, ASuitableServerHidesTheSqlFieldsOfTheServerSide) {
     AddInstance(16, "MSSQLSERVER", "16.0.1000.6");
     OpenDialog(IDD_SETUP, MODE_INSTALL);
     CheckSetupType(context, "Both");
+    // The detection starts once the check is done; the fields wait for it.
+    MSG start;
+    ASSERT_TRUE(::PeekMessageA(&start, context.dialog, WM_SQL_CHECK, WM_SQL_CHECK, PM_REMOVE));
+    ::DispatchMessageA(&start);
+    for (int id : {IDC_PORT, IDC_SETUP_TYPE, IDOK, IDC_SEARCH, IDC_DARK_MODE}) {
+        EXPECT_FALSE(::IsWindowEnabled(Control(id))) << id;
+    }
+    EXPECT_TRUE(::IsWindowEnabled(Control(IDCANCEL)));
+    WaitForDialogChecks();
+    EXPECT_EQ(ControlText(IDC_STATUS_LINE).rfind("User Interface:", 0), 0u) << ControlText(IDC_STATUS_LINE);
     EXPECT_TRUE(Shown(IDC_PORT));
+    EXPECT_TRUE(::IsWindowEnabled(Control(IDOK)));
     for (int id : {IDC_INSTALL_SQL_LABEL, IDC_INSTALL_SQL, IDC_PASSWORD, IDC_PASSWORD_REPEAT}) EXPECT_FALSE(Visible(id));
 }
 

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "setup/package_trust.h"
 #include "support/dialog_fixture.h"
 #include "support/package_signing.h"
+#include "support/recording_observer.h"
 #include "support/registry.h"
 #include "support/testbed_access.h"
 #include "ui/ok_sequence.h"
@@ -175,6 +178,88 @@ TEST_F(Fetching, TheListIsAskedForOnceARun) {
     EXPECT_TRUE(Logged("Client Setup:Checked the signed package list of localhost (serial 1000)"));
     EXPECT_EQ(RegistryQword(HKEY_LOCAL_MACHINE, PACKAGE_SERIAL_KEY, PACKAGE_SERIAL_VALUE), SERVED_SERIAL)
         << "the serial taken is kept";
+}
+
+// The stall limit of a test, removed again with the value alone (the policy
+// key holds the test machine's download server too).
+class StallLimit {
+public:
+    explicit StallLimit(DWORD seconds) {
+        SetRegistryDword(HKEY_LOCAL_MACHINE, POLICY_KEY, STALL_POLICY_VALUE, seconds);
+    }
+    ~StallLimit() { ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, POLICY_KEY, STALL_POLICY_VALUE); }
+    static constexpr char POLICY_KEY[] = "SOFTWARE\\Policies\\TovinSoft\\Corvanta10";
+};
+
+TEST_F(Fetching, ATransferWithoutDataForTheStallLimitFailsItsAttemptAndTheNextContinues) {
+    StallLimit limit(2);
+    ServedFile served(server, "fetch-stall.bin", PackagePath("TCrvx.cab"));
+    ServerFaults faults(server, {{"fetch-stall.bin",
+                                  R"({"fault": "fail-then-serve", "count": 1, "with": "stall", "after": 1000, "seconds": 8})"}});
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(Fetch("fetch-stall.bin"), 1);
+    EXPECT_LT(::GetTickCount64() - start, 7000u) << "the stall was not waited out";
+    EXPECT_TRUE(Logged("Client Setup:Download of fetch-stall.bin failed: no data for 2 seconds")) << LogText();
+    EXPECT_EQ(ReadFileText(startFolder / "fetch-stall.bin"), ReadFileText(PackagePath("TCrvx.cab")));
+    EXPECT_EQ(context.report.failedSteps, 0);
+}
+
+TEST_F(Fetching, CancelBeforeAnAttemptAsksForNothing) {
+    ServedFile served(server, "fetch-cancelled.bin", PackagePath("TCrvx.cab"));
+    context.cancel.Request();
+    EXPECT_EQ(Fetch("fetch-cancelled.bin"), 0);
+    EXPECT_TRUE(Logged("Client Setup:Download of fetch-cancelled.bin was stopped by Cancel"));
+    EXPECT_TRUE(server.Requests("fetch-cancelled.bin").empty());
+    EXPECT_TRUE(context.report.cancelled);
+    EXPECT_EQ(context.report.failedSteps, 0);
+}
+
+TEST_F(Fetching, CancelDuringASlowTransferEndsItSoonAndLeavesNoPart) {
+    auto* observer = new RecordingObserver;
+    context.Watch(std::unique_ptr<RunObserver>(observer));
+    ServedFile served(server, "fetch-slow.bin", PackagePath("TCrvx.cab"));
+    ServerFaults faults(server, {{"fetch-slow.bin", R"({"fault": "slow", "rate": 2048, "chunk": 512})"}});
+    ULONGLONG cancelledAt = 0;
+    std::thread dialog([&] {
+        // As the dialog would: Cancel once the first bytes are shown.
+        for (int i = 0; i < 500; ++i) {
+            {
+                std::lock_guard<std::mutex> lock(observer->Mutex());
+                if (!observer->statuses.empty()) break;
+            }
+            ::Sleep(10);
+        }
+        cancelledAt = ::GetTickCount64();
+        context.cancel.Request();
+    });
+    EXPECT_EQ(Fetch("fetch-slow.bin"), 0);
+    const ULONGLONG endedAt = ::GetTickCount64();
+    dialog.join();
+    EXPECT_LT(endedAt - cancelledAt, 2000u);
+    EXPECT_TRUE(Logged("Client Setup:Download of fetch-slow.bin was stopped by Cancel"));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-slow.bin"));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-slow.bin.partial"));
+    ASSERT_FALSE(observer->statuses.empty());
+    EXPECT_EQ(observer->statuses.front().rfind("Downloading fetch-slow.bin: ", 0), 0u) << observer->statuses.front();
+    EXPECT_EQ(context.report.failedSteps, 0);
+}
+
+TEST(DownloadStatus, ShowsMebibytesWithOneDecimal) {
+    constexpr std::uint64_t MiB = 1u << 20;
+    const struct {
+        std::uint64_t received;
+        std::optional<std::uint64_t> total;
+        const char* text;
+    } cases[] = {
+        {0, 0, "Downloading f.cab: 0.0 of 0.0 MB"},
+        {0, std::nullopt, "Downloading f.cab: 0.0 MB"},
+        {MiB * 123 / 10, MiB * 456 / 10, "Downloading f.cab: 12.3 of 45.6 MB"},
+        {MiB / 20, MiB, "Downloading f.cab: 0.0 of 1.0 MB"},      // just under half a tenth (52428.8 bytes)
+        {MiB / 20 + 1, MiB, "Downloading f.cab: 0.1 of 1.0 MB"},  // half a tenth rounds up
+        {MiB * 1023 + MiB * 99 / 100, std::nullopt, "Downloading f.cab: 1024.0 MB"},
+        {5ull << 40, 5ull << 40, "Downloading f.cab: 5242880.0 of 5242880.0 MB"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DownloadStatusText("f.cab", c.received, c.total), c.text);
 }
 
 // A list the run cannot trust ends it: the fetch stops the update, and no

@@ -178,9 +178,47 @@ TEST_P(StoppedSwaps, AreUndoneWhenAStagedFileIsLost) {
     EXPECT_NE(LogText().find(" was undone; the files before it are back\r\n"), std::string::npos);
 }
 
+TEST_P(StoppedSwaps, CancelledPutEveryFileBackAndCountNoFailure) {
+    // Cancel while the pool stops (0) or while the first, second or third move is made.
+    const int cancelDuring = GetParam();
+    int moves = 0;
+    SwapJournal journal = Plan();
+    journal.pool = "TCorvanta10";
+    const PoolControl slowPool = [&](const std::string& name, bool start) {
+        pool(name, start);
+        if (cancelDuring == 0 && !start) context.cancel.Request();
+    };
+    EXPECT_FALSE(ApplySwap(context, LOG_SERVER, journal, slowPool, [&](const FileMove& move) {
+        const MoveResult result = RenameWritingThrough(move);
+        if (++moves == cancelDuring) context.cancel.Request();
+        return result;
+    }));
+    EXPECT_EQ(ReadFileText(Target("a.dll")), "old a");
+    EXPECT_EQ(ReadFileText(Target("gone.dll")), "old library, not in the update");
+    EXPECT_EQ(ReadFileText(Target("web.config")), "the site's own settings");
+    EXPECT_FALSE(FileExists(Target("b.exe")));
+    EXPECT_FALSE(FileExists(startFolder / "T\\Update\\swap.journal"));
+    EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, PENDING_SWAP_KEY, PENDING_SWAP_VALUE), "<absent>");
+    EXPECT_NE(LogText().find("Server Setup:Cancel: the server update was undone; the installed server is unchanged\r\n"),
+              std::string::npos);
+    EXPECT_EQ(poolCalls, (std::vector<std::string>{"TCorvanta10 stop", "TCorvanta10 start"}));
+    EXPECT_EQ(context.report.failedSteps, 0);
+    EXPECT_TRUE(context.report.cancelled);
+}
+
 // Two backups (a.dll, which is replaced, and gone.dll, a library) and two
 // staged files: a stop before each of the four moves.
 INSTANTIATE_TEST_SUITE_P(BeforeEachMove, StoppedSwaps, ::testing::Values(0, 1, 2, 3));
+
+TEST_F(StoppedSwaps, ACancelAfterTheLastMoveLeavesTheUpdateApplied) {
+    int moves = 0;
+    EXPECT_TRUE(ApplySwap(context, LOG_SERVER, Plan(), pool, [&](const FileMove& move) {
+        if (++moves == 4) context.cancel.Request();
+        return RenameWritingThrough(move);
+    }));
+    EXPECT_EQ(ReadFileText(Target("a.dll")), "new a");
+    EXPECT_FALSE(FileExists(startFolder / "T\\Update\\swap.journal"));
+}
 
 TEST_F(StoppedSwaps, AMoveThatFailsPutsEveryFileBackAndSaysSo) {
     int moves = 0;

@@ -1,5 +1,7 @@
 #include "support/dialog_fixture.h"
 
+#include "ui/sql_check.h"
+
 #include "core/setup_log.h"
 
 #include "ui/setup_dialog.h"
@@ -10,6 +12,7 @@ ContextTest::ContextTest() {
 }
 
 ContextTest::~ContextTest() {
+    WaitForSqlDetection();
     if (context.dialog && ::IsWindow(context.dialog)) ::DestroyWindow(context.dialog);
     context.CloseLog();
 }
@@ -45,6 +48,14 @@ bool ContextTest::WaitForEnd() {
         PumpMessages();
     }
     return host.exitCode.has_value();
+}
+
+void ContextTest::WaitForDialogChecks() {
+    const ULONGLONG deadline = ::GetTickCount64() + 30000;
+    while (SqlDetectionPending() && ::GetTickCount64() < deadline) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        PumpMessages();
+    }
 }
 
 void ContextTest::PumpMessages() {

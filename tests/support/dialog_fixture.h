@@ -25,6 +25,9 @@ protected:
     void SetControlText(int id, const std::string& text);
     // The lines of the setup log written so far, after the test build's notice.
     std::string LogText() const;
+    // Handles messages until the SQL Server detection of the Setup Type
+    // check has ended, as the dialog's message loop would.
+    void WaitForDialogChecks();
     // Handles the messages that are waiting, as the message loop would.
     static void PumpMessages();
     // Handles messages until the run started by OK has ended the process (or

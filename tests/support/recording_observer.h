@@ -20,6 +20,9 @@ public:
         return answer;
     }
 
+    // Held while another thread reads the lists during a run.
+    std::mutex& Mutex() { return mutex_; }
+
     std::vector<std::string> statuses, lines, questions;
     std::vector<int> progress;
     int answer = IDOK;

@@ -90,6 +90,7 @@ TEST_F(FieldBehaviour, SetupTypeShowsTheGroupsOfItsSide) {
     EXPECT_FALSE(Visible(IDC_PORT));
     EXPECT_TRUE(Visible(IDC_CLIENT_DIRECTORY));
     CheckSetupType(context, "Server");
+    WaitForDialogChecks();
     EXPECT_FALSE(Visible(IDC_CLIENT_DIRECTORY));
     EXPECT_TRUE(Visible(IDC_PORT) && ::IsWindowEnabled(Control(IDC_PORT)));
     EXPECT_TRUE(Visible(IDC_PASSWORD)) << "no SQL Server in this machine";
@@ -98,6 +99,7 @@ TEST_F(FieldBehaviour, SetupTypeShowsTheGroupsOfItsSide) {
     EXPECT_FALSE(Visible(IDC_PORT) || ::IsWindowEnabled(Control(IDC_PORT)));
     EXPECT_FALSE(Visible(IDC_INSTALL_SQL));
     CheckSetupType(context, "both");  // any other text hides the server side
+    WaitForDialogChecks();
     EXPECT_FALSE(Visible(IDC_SERVER_DIRECTORY));
 }
 

@@ -32,6 +32,7 @@ protected:
         ::SendMessageA(field, WM_KEYDOWN, key, 1);
         ::SendMessageA(field, WM_KEYUP, key, 0xC0000001);
         PumpMessages();
+        WaitForDialogChecks();
     }
 };
 
