@@ -40,11 +40,13 @@ std::string CreateProcessFailureText(unsigned long code, std::string_view system
     return out;
 }
 
-void WriteLogLine(const win::FileHandle& file, const std::string& line) {
-    if (!file) return;
-    ::SetFilePointer(file.Get(), 0, nullptr, FILE_END);
+bool WriteLogLine(const win::FileHandle& file, const std::string& line) {
+    if (!file) return false;
+    LARGE_INTEGER zero = {};
     DWORD written = 0;
-    ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return ::SetFilePointerEx(file.Get(), zero, nullptr, FILE_END) &&
+           ::WriteFile(file.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+           written == line.size();
 }
 
 win::FileHandle OpenLogFile(const std::string& path) {
@@ -80,9 +82,13 @@ int SetupContext::Log(LogCategory category, std::string_view message, std::optio
             logFileOpened = true;
             logFile = OpenLogFile(LogFilePath());
             // Every log says when the build trusts only its own test key.
-            if (PackageKeysAreTestKey()) WriteLogLine(logFile, ComposeLogLine(LOG_UI, TEST_KEY_NOTICE, {}, {}));
+            if (logFile && PackageKeysAreTestKey() &&
+                !WriteLogLine(logFile, ComposeLogLine(LOG_UI, TEST_KEY_NOTICE, {}, {}))) {
+                logFile.Reset();
+            }
         }
-        WriteLogLine(logFile, line);
+        // A log that cannot be written is given up, and the final box says so.
+        if (logFile && !WriteLogLine(logFile, line)) logFile.Reset();
     }
     observer->LogLine(line);
     return 1;

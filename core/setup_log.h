@@ -25,4 +25,5 @@ std::string CreateProcessFailureText(unsigned long code, std::string_view system
 // Opens the log for a fresh run; an invalid handle when it cannot be opened
 // safely (a link under its name) or at all.
 win::FileHandle OpenLogFile(const std::string& path);
-void WriteLogLine(const win::FileHandle& file, const std::string& line);
+// Appends the line; false when it was not written whole (or there is no file).
+bool WriteLogLine(const win::FileHandle& file, const std::string& line);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/context.h"
+#include "setup/body_pipeline.h"
 #include "setup/http_transfer.h"
 #include "setup/package_trust.h"
 #include "win/crypto.h"
@@ -43,7 +44,7 @@ private:
     Transfer ReceiveBody(HINTERNET request, const Answer& answer);
     // The bytes so far in the status line (not in the log), at most four
     // times a second, and the bar inside the step.
-    void ShowBytes(const Answer& answer, bool now);
+    void ShowBytes(const Answer& answer, std::uint64_t bytes, bool now);
     bool OpenPartial();
     void StartOver();
     void DiscardPartial();
@@ -61,16 +62,16 @@ private:
     ULONGLONG lastShown_ = 0;
 };
 
-void PackageFetch::ShowBytes(const Answer& answer, bool now) {
+void PackageFetch::ShowBytes(const Answer& answer, std::uint64_t bytes, bool now) {
     const ULONGLONG tick = ::GetTickCount64();
     if (!now && tick - lastShown_ < STATUS_INTERVAL_MS) return;
     lastShown_ = tick;
     // The whole file's size as the answer gives it: a part's total, or the length.
     std::optional<std::uint64_t> total = answer.contentLength;
     if (answer.contentRange) total = answer.contentRange->total;
-    context_.SetStatus(DownloadStatusText(plan_.fileName, have_, total));
+    context_.SetStatus(DownloadStatusText(plan_.fileName, bytes, total));
     if (plan_.onFraction && entry_ && entry_->size > 0) {
-        plan_.onFraction(static_cast<double>(have_) / static_cast<double>(entry_->size));
+        plan_.onFraction(static_cast<double>(bytes) / static_cast<double>(entry_->size));
     }
 }
 
@@ -109,24 +110,30 @@ void PackageFetch::DiscardPartial() {
 }
 
 Transfer PackageFetch::ReceiveBody(HINTERNET request, const Answer& answer) {
-    DWORD writeError = 0, readError = 0;
+    DWORD readError = 0;
     std::uint64_t received = 0;
-    // One byte more than the list says tells a longer file from the right one.
-    const BodyEnd end = ReadBody(
-        request, buffer_, entry_->size + 1 - have_,
-        [&](const char* data, DWORD size) {
-            DWORD written = 0;
-            if (!::WriteFile(partial_.Get(), data, size, &written, nullptr) || written != size) {
-                writeError = ::GetLastError();
-                return false;
-            }
-            hash_.Update(data, size);
-            have_ += size;
-            ShowBytes(answer, false);
-            return true;
-        },
-        received, readError, [this] { return context_.cancel.Requested(); });
-    ShowBytes(answer, true);
+    const std::uint64_t before = have_;
+    BodyEnd end = BodyEnd::Complete;
+    BodyPipeline::Result stored;
+    {
+        // The file is written and hashed on the pipeline's thread while the
+        // next bytes come in.
+        BodyPipeline pipeline(partial_.Get(), hash_);
+        // One byte more than the list says tells a longer file from the right one.
+        end = ReadBody(
+            request, buffer_, entry_->size + 1 - have_,
+            [&](const char* data, DWORD size) {
+                if (!pipeline.Push(data, size)) return false;
+                ShowBytes(answer, before + received, false);
+                return true;
+            },
+            received, readError, [this] { return context_.cancel.Requested(); });
+        stored = pipeline.Finish();
+    }
+    have_ = before + stored.written;  // what the partial file holds, all of it hashed
+    const DWORD writeError = stored.error;
+    if (writeError != 0) end = BodyEnd::Refused;
+    ShowBytes(answer, have_, true);
     if (end == BodyEnd::Cancelled) return Transfer::Cancelled;
     if (end == BodyEnd::Stalled) {
         Fail("no data for " + std::to_string(stallSeconds_) + " seconds");  // the next attempt continues

@@ -113,7 +113,7 @@ TEST_F(Responsive, TheDialogAnswersDuringASlowDownloadAndALongInstallerAndCancel
 }
 
 TEST_F(Responsive, CancelDuringADownloadKeepsWhatWasFinishedAndLeavesTheServerUninstalled) {
-    ServerFaults faults(server, {{"TCorvanta10642.cab", R"({"fault": "slow", "rate": 2048, "chunk": 512})"}});
+    ServerFaults faults(server, {{"TCorvanta10642.cab", R"({"fault": "slow", "rate": 16, "chunk": 8})"}});
     SetupSession setup;
     Choices choices;
     choices.setupType = "Both";
