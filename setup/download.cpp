@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "core/context.h"
-#include "setup/body_pipeline.h"
+#include "setup/body_reader.h"
 #include "setup/http_transfer.h"
 #include "setup/package_trust.h"
 #include "win/crypto.h"
@@ -39,9 +39,10 @@ private:
         context_.Log(plan_.category, "Download of " + plan_.fileName + " was stopped by Cancel");
         return 0;
     }
-    Transfer Attempt(HINTERNET request, const std::string& localPath);
-    Transfer Answered(HINTERNET request, const Answer& answer, const std::string& localPath);
-    Transfer ReceiveBody(HINTERNET request, const Answer& answer);
+    // The request is the attempt's; its body's reader takes it over.
+    Transfer Attempt(win::InternetHandle& request, const std::string& localPath);
+    Transfer Answered(win::InternetHandle& request, const Answer& answer, const std::string& localPath);
+    Transfer ReceiveBody(win::InternetHandle& request, const Answer& answer);
     // The bytes so far in the status line (not in the log), at most four
     // times a second, and the bar inside the step.
     void ShowBytes(const Answer& answer, std::uint64_t bytes, bool now);
@@ -109,30 +110,45 @@ void PackageFetch::DiscardPartial() {
     hash_.Reset();
 }
 
-Transfer PackageFetch::ReceiveBody(HINTERNET request, const Answer& answer) {
-    DWORD readError = 0;
-    std::uint64_t received = 0;
-    const std::uint64_t before = have_;
-    BodyEnd end = BodyEnd::Complete;
-    BodyPipeline::Result stored;
-    {
-        // The file is written and hashed on the pipeline's thread while the
-        // next bytes come in.
-        BodyPipeline pipeline(partial_.Get(), hash_);
-        // One byte more than the list says tells a longer file from the right one.
-        end = ReadBody(
-            request, buffer_, entry_->size + 1 - have_,
-            [&](const char* data, DWORD size) {
-                if (!pipeline.Push(data, size)) return false;
-                ShowBytes(answer, before + received, false);
-                return true;
-            },
-            received, readError, [this] { return context_.cancel.Requested(); });
-        stored = pipeline.Finish();
+Transfer PackageFetch::ReceiveBody(win::InternetHandle& request, const Answer& answer) {
+    // Cancel closes the request it tracks; from here on the body's reader owns it.
+    if (!context_.cancel.Untrack(request.Get())) {
+        request.Release();
+        return Transfer::Cancelled;
     }
-    have_ = before + stored.written;  // what the partial file holds, all of it hashed
-    const DWORD writeError = stored.error;
-    if (writeError != 0) end = BodyEnd::Refused;
+    DWORD writeError = 0, readError = 0;
+    std::uint64_t received = 0;
+    BodyEnd end = BodyEnd::Complete;
+    ShowBytes(answer, have_, true);  // the status line says at once what comes
+    {
+        // One byte more than the list says tells a longer file from the right one.
+        BodyReader reader(std::move(request), entry_->size + 1 - have_);
+        std::vector<char> piece;
+        for (;;) {
+            // The next piece comes in while this one is written and hashed.
+            const BodyReader::Next next = reader.Wait(context_.cancel.Event(), piece);
+            if (next == BodyReader::Next::Cancelled) {
+                end = BodyEnd::Cancelled;
+                break;
+            }
+            if (next == BodyReader::Next::End) {
+                end = reader.End();
+                readError = reader.Error();
+                break;
+            }
+            const DWORD size = static_cast<DWORD>(piece.size());
+            DWORD written = 0;
+            if (!::WriteFile(partial_.Get(), piece.data(), size, &written, nullptr) || written != size) {
+                writeError = ::GetLastError();
+                end = BodyEnd::Refused;
+                break;
+            }
+            hash_.Update(piece.data(), piece.size());
+            have_ += size;
+            received += size;
+            ShowBytes(answer, have_, false);
+        }
+    }
     ShowBytes(answer, have_, true);
     if (end == BodyEnd::Cancelled) return Transfer::Cancelled;
     if (end == BodyEnd::Stalled) {
@@ -168,7 +184,7 @@ Transfer PackageFetch::ReceiveBody(HINTERNET request, const Answer& answer) {
     return Transfer::Stored;
 }
 
-Transfer PackageFetch::Answered(HINTERNET request, const Answer& answer, const std::string& localPath) {
+Transfer PackageFetch::Answered(win::InternetHandle& request, const Answer& answer, const std::string& localPath) {
     if (answer.status == HTTP_STATUS_NOT_FOUND) return Transfer::NotFound;
     if (answer.status == HTTP_STATUS_OK) {
         StartOver();  // the whole file comes again
@@ -206,7 +222,7 @@ Transfer PackageFetch::Answered(HINTERNET request, const Answer& answer, const s
     return Transfer::Stored;
 }
 
-Transfer PackageFetch::Attempt(HINTERNET request, const std::string& localPath) {
+Transfer PackageFetch::Attempt(win::InternetHandle& request, const std::string& localPath) {
     // The earlier copy goes first: the local name only ever holds a complete file.
     ::DeleteFileA(localPath.c_str());
     const std::wstring resume = partial_ ? ResumeHeaders(have_, etag_, lastModified_) : std::wstring();
@@ -214,7 +230,7 @@ Transfer PackageFetch::Attempt(HINTERNET request, const std::string& localPath) 
     Answer answer;
     DWORD error = 0;
     bool sent = false;
-    if (!SendAndReceive(request, resume, answer, error, sent)) {
+    if (!SendAndReceive(request.Get(), resume, answer, error, sent)) {
         if (context_.cancel.Requested()) return Transfer::Cancelled;
         if (IsTimeout(error)) {
             Fail("no data for " + std::to_string(stallSeconds_) + " seconds");
@@ -270,8 +286,8 @@ int PackageFetch::Run() {
         WatchForStall(request.Get(), stallSeconds_);
         // Cancel closes the request the transfer waits on; then it is not closed twice.
         context_.cancel.Track(request.Get());
-        const Transfer transfer = Attempt(request.Get(), localPath);
-        if (!context_.cancel.Untrack(request.Get())) request.Release();
+        const Transfer transfer = Attempt(request, localPath);
+        if (request && !context_.cancel.Untrack(request.Get())) request.Release();
         if (context_.Stopping()) return Cancelled();
         if (transfer == Transfer::Retry && !restartedOnce) {
             // A 416: the same attempt asks again for the whole file.

@@ -90,18 +90,9 @@ BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t lim
     received = 0;
     while (received < limit) {
         if (stopping && stopping()) return BodyEnd::Cancelled;
-        // Waiting for data rather than for a full buffer: a slow server's
-        // bytes come in as they arrive, and Cancel is never far off.
-        DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(request, &available)) {
-            error = ::GetLastError();
-            if (stopping && stopping()) return BodyEnd::Cancelled;
-            return IsTimeout(error) ? BodyEnd::Stalled : BodyEnd::ReadFailed;
-        }
-        if (available == 0) break;
+        // Whole reads: Cancel closes the request to end one that waits.
         const std::uint64_t left = limit - received;
-        DWORD ask = available < READ_CHUNK_BYTES ? available : READ_CHUNK_BYTES;
-        if (ask > left) ask = static_cast<DWORD>(left);
+        const DWORD ask = left < READ_CHUNK_BYTES ? static_cast<DWORD>(left) : READ_CHUNK_BYTES;
         DWORD read = 0;
         if (!::WinHttpReadData(request, buffer.data(), ask, &read)) {
             error = ::GetLastError();

@@ -39,10 +39,11 @@ struct Answer {
 bool SendAndReceive(HINTERNET request, const std::wstring& extraHeaders, Answer& answer, DWORD& error, bool& sent);
 
 enum class BodyEnd { Complete, ReadFailed, Refused, Stalled, Cancelled };
-// Reads the body into the sink, at most `limit` bytes (reading stops there),
-// each read as soon as some data is there; the sink refuses by returning
-// false. `received` counts what was delivered. `stopping` is asked before
-// every read; a request the receive time-out ends in the middle is Stalled.
+// Reads the body into the sink in reads of READ_CHUNK_BYTES, at most `limit`
+// bytes (reading stops there); the sink refuses by returning false.
+// `received` counts what was delivered. `stopping` is asked before every
+// read (a read that waits is ended by closing the request); a request the
+// receive time-out ends in the middle is Stalled.
 BodyEnd ReadBody(HINTERNET request, std::vector<char>& buffer, std::uint64_t limit,
                  const std::function<bool(const char* data, DWORD size)>& sink, std::uint64_t& received,
                  DWORD& error, const std::function<bool()>& stopping = {});

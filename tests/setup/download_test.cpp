@@ -244,6 +244,24 @@ TEST_F(Fetching, CancelDuringASlowTransferEndsItSoonAndLeavesNoPart) {
     EXPECT_EQ(context.report.failedSteps, 0);
 }
 
+TEST_F(Fetching, CancelWhileTheServerSendsNothingEndsTheWaitAtOnce) {
+    ServedFile served(server, "fetch-stalled.bin", PackagePath("TCrvx.cab"));
+    ServerFaults faults(server, {{"fetch-stalled.bin", R"({"fault": "stall", "after": 1000, "seconds": 20})"}});
+    std::thread dialog([&] {
+        // Once the first bytes are in, the server holds the rest back.
+        for (int i = 0; i < 1000 && !FileExists(startFolder / "fetch-stalled.bin.partial"); ++i) ::Sleep(10);
+        ::Sleep(500);
+        context.cancel.Request();
+    });
+    const ULONGLONG start = ::GetTickCount64();
+    EXPECT_EQ(Fetch("fetch-stalled.bin"), 0);
+    dialog.join();
+    EXPECT_LT(::GetTickCount64() - start, 5000u) << "the stall was waited out";
+    EXPECT_TRUE(Logged("Client Setup:Download of fetch-stalled.bin was stopped by Cancel"));
+    EXPECT_FALSE(FileExists(startFolder / "fetch-stalled.bin.partial"));
+    EXPECT_EQ(context.report.failedSteps, 0);
+}
+
 TEST(DownloadStatus, ShowsMebibytesWithOneDecimal) {
     constexpr std::uint64_t MiB = 1u << 20;
     const struct {
