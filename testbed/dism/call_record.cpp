@@ -65,6 +65,27 @@ std::wstring CloseSessionRecord(UINT session, HRESULT result) {
     return L"DismCloseSession session=" + std::to_wstring(session) + L" -> " + Result(result);
 }
 
+std::wstring GetFeatureInfoRecord(UINT session, PCWSTR featureName, PCWSTR identifier, int packageIdentifier,
+                                  bool hasFeatureInfo, HRESULT result, int state) {
+    std::wstring line = L"DismGetFeatureInfo session=" + std::to_wstring(session) + L" feature=" + Text(featureName) +
+                        L" identifier=" + Text(identifier) + L" package=" + std::to_wstring(packageIdentifier) +
+                        L" featureInfo=" + (hasFeatureInfo ? L"set" : L"(null)") + L" -> " + Result(result);
+    if (SUCCEEDED(result)) line += L" state=" + std::to_wstring(state);
+    return line;
+}
+
+std::wstring GetLastErrorMessageRecord(bool hasErrorMessage, HRESULT result, std::optional<HRESULT> failure) {
+    std::wstring line = std::wstring(L"DismGetLastErrorMessage errorMessage=") +
+                        (hasErrorMessage ? L"set" : L"(null)") + L" -> " + Result(result);
+    if (failure) line += L" for=" + Result(*failure);
+    return line;
+}
+
+std::wstring DeleteRecord(const void* structure, std::wstring_view type, HRESULT result) {
+    std::wstring what = structure ? (type.empty() ? std::wstring(L"unknown") : std::wstring(type)) : L"(null)";
+    return L"DismDelete structure=" + what + L" -> " + Result(result);
+}
+
 std::wstring ShutdownRecord(HRESULT result) { return L"DismShutdown -> " + Result(result); }
 
 void AppendRecord(std::wstring_view line) {

@@ -4,6 +4,7 @@
 // it to see what the setup asked for; the formats are in README.md.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,13 @@ struct EnableFeatureCall {
 };
 std::wstring EnableFeatureRecord(const EnableFeatureCall& call, HRESULT result);
 std::wstring CloseSessionRecord(UINT session, HRESULT result);
+// `state` is written only when the call succeeded.
+std::wstring GetFeatureInfoRecord(UINT session, PCWSTR featureName, PCWSTR identifier, int packageIdentifier,
+                                  bool hasFeatureInfo, HRESULT result, int state);
+// `failure` is the result whose text was handed out, when one was.
+std::wstring GetLastErrorMessageRecord(bool hasErrorMessage, HRESULT result, std::optional<HRESULT> failure);
+// `type` names what was freed; empty for a pointer the library did not hand out.
+std::wstring DeleteRecord(const void* structure, std::wstring_view type, HRESULT result);
 std::wstring ShutdownRecord(HRESULT result);
 
 // Appends the line and its CRLF in one write, creating the folder and file

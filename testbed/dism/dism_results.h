@@ -19,7 +19,15 @@ constexpr HRESULT kAlreadyInitialized = HRESULT_FROM_WIN32(ERROR_ALREADY_INITIAL
 constexpr HRESULT kImageNotFound = HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 // The enabling worked and needs a restart: a success code, ERROR_SUCCESS_REBOOT_REQUIRED as is.
 constexpr HRESULT kRestartRequired = static_cast<HRESULT>(ERROR_SUCCESS_REBOOT_REQUIRED);
-// The scenario's progress sequence cannot be read.
-constexpr HRESULT kBadProgressScenario = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+// A scenario value (the progress sequence, the source failure) cannot be read.
+constexpr HRESULT kBadScenario = HRESULT_FROM_WIN32(ERROR_INVALID_DATA);
+constexpr HRESULT kBadProgressScenario = kBadScenario;
+
+// The servicing stack's answers when a feature's payload is not on the
+// machine and cannot be fetched.
+constexpr HRESULT kSourceMissing = static_cast<HRESULT>(0x800F081F);          // CBS_E_SOURCE_MISSING
+constexpr HRESULT kDownloadFailure = static_cast<HRESULT>(0x800F0906);        // CBS_E_DOWNLOAD_FAILURE
+constexpr HRESULT kGroupPolicyDisallowed = static_cast<HRESULT>(0x800F0907);  // CBS_E_GROUPPOLICY_DISALLOWED
+constexpr HRESULT kWsusUpdateMissing = static_cast<HRESULT>(0x800F0954);      // CBS_E_INVALID_WINDOWS_UPDATE_COUNT_WSUS
 
 }  // namespace dism

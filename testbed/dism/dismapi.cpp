@@ -1,7 +1,8 @@
-// DismApi.dll of the test machine: the five DISM API functions the setup
-// calls to enable the IIS features, with the real library's call-order rules
+// DismApi.dll of the test machine: the DISM API functions the setup calls to
+// query and enable the IIS features, with the real library's call-order rules
 // and results, the features it enables kept in the machine's registry, the
-// progress it reports taken from the scenario, and every call recorded.
+// progress it reports and the payloads it lacks taken from the scenario, the
+// last failure's text kept per thread, and every call recorded.
 #include <windows.h>
 
 #include <dismapi.h>
@@ -12,7 +13,11 @@
 
 #include "call_record.h"
 #include "dism_results.h"
+#include "error_text.h"
 #include "feature_table.h"
+#include "handouts.h"
+#include "last_error.h"
+#include "payload.h"
 #include "progress_sequence.h"
 #include "scenario.h"
 
@@ -78,12 +83,27 @@ private:
 };
 
 DismLibrary library;
+Handouts handouts;
+LastErrors lastErrors;
 
-HRESULT CheckEnableArguments(PCWSTR featureName, PCWSTR identifier, DismPackageIdentifier packageIdentifier,
-                             PCWSTR* sourcePaths, UINT sourcePathCount) {
+// Every call but DismShutdown, DismDelete and DismGetLastErrorMessage leaves
+// its failure for DismGetLastErrorMessage, as the real library does.
+HRESULT Remember(HRESULT hr) {
+    if (FAILED(hr)) lastErrors.Set(::GetCurrentThreadId(), hr);
+    return hr;
+}
+
+HRESULT CheckFeatureArguments(PCWSTR featureName, PCWSTR identifier, DismPackageIdentifier packageIdentifier) {
     if (!featureName) return E_INVALIDARG;
     if (packageIdentifier < DismPackageNone || packageIdentifier > DismPackagePath) return E_INVALIDARG;
     if (identifier && packageIdentifier == DismPackageNone) return E_INVALIDARG;
+    return S_OK;
+}
+
+HRESULT CheckEnableArguments(PCWSTR featureName, PCWSTR identifier, DismPackageIdentifier packageIdentifier,
+                             PCWSTR* sourcePaths, UINT sourcePathCount) {
+    HRESULT hr = CheckFeatureArguments(featureName, identifier, packageIdentifier);
+    if (FAILED(hr)) return hr;
     if (sourcePathCount > 0 && !sourcePaths) return E_INVALIDARG;
     // The test machine holds no packages, so no feature is found in a named one.
     if (identifier) return kUnknownFeature;
@@ -100,8 +120,14 @@ HRESULT EnableFeatures(DismSession session, PCWSTR featureName, PCWSTR identifie
     std::optional<std::vector<ProgressStep>> steps =
         ParseProgressSequence(ScenarioText(L"Progress").value_or(std::wstring(kDefaultProgress)));
     if (!steps) return kBadProgressScenario;
-    FeaturePlan plan = PlanFeatures(featureName, enableAll != FALSE, EnabledFeatures());
+    const std::set<std::wstring> enabled = EnabledFeatures();
+    FeaturePlan plan = PlanFeatures(featureName, enableAll != FALSE, enabled);
     if (FAILED(plan.result)) return plan.result;
+    std::optional<SourceScenario> source = ReadSourceScenario();
+    if (!source) return kBadScenario;
+    // Checked before anything is reported or written: the call fails whole.
+    hr = CheckPayloads(*source, plan.enable, enabled);
+    if (FAILED(hr)) return hr;
     // The real call is synchronous and reports on the caller's thread.
     if (progress) {
         for (const ProgressStep& step : *steps) progress(step.current, step.total, userData);
@@ -109,6 +135,37 @@ HRESULT EnableFeatures(DismSession session, PCWSTR featureName, PCWSTR identifie
     hr = RecordEnabled(plan.enable);
     if (FAILED(hr)) return hr;
     return ScenarioFlag(L"RestartRequired") ? kRestartRequired : S_OK;
+}
+
+struct FeatureInfoResult {
+    HRESULT result = S_OK;
+    DismPackageFeatureState state = DismStateNotPresent;
+};
+
+FeatureInfoResult GetFeatureInfo(DismSession session, PCWSTR featureName, PCWSTR identifier,
+                                 DismPackageIdentifier packageIdentifier, DismFeatureInfo** featureInfo) {
+    HRESULT hr = library.CheckSession(session);
+    if (FAILED(hr)) return {hr};
+    if (!featureInfo) return {E_INVALIDARG};
+    hr = CheckFeatureArguments(featureName, identifier, packageIdentifier);
+    if (FAILED(hr)) return {hr};
+    if (identifier || !IsKnownFeature(featureName)) return {kUnknownFeature};
+    std::optional<SourceScenario> source = ReadSourceScenario();
+    if (!source) return {kBadScenario};
+    const DismPackageFeatureState state = FeatureState(*source, featureName, EnabledFeatures());
+    const std::wstring name(featureName);
+    *featureInfo =
+        handouts.AddFeatureInfo(name, state, name, L"The optional feature " + name + L" of the test machine.");
+    return {S_OK, state};
+}
+
+HRESULT GetLastErrorMessage(DismString** errorMessage, std::optional<HRESULT>* failure) {
+    if (!errorMessage) return E_INVALIDARG;
+    *errorMessage = nullptr;
+    *failure = lastErrors.Get(::GetCurrentThreadId());
+    if (!*failure) return S_FALSE;
+    *errorMessage = handouts.AddString(ErrorText(**failure));
+    return S_OK;
 }
 
 // No exception may leave the library: the caller is C code.
@@ -133,7 +190,7 @@ extern "C" HRESULT WINAPI DismInitialize(DismLogLevel LogLevel, PCWSTR LogFilePa
         HRESULT hr = FailureSwitch(L"FailInitialize").value_or(S_OK);
         if (hr == S_OK) hr = library.Initialize(LogLevel);
         AppendRecord(InitializeRecord(LogLevel, LogFilePath, ScratchDirectory, hr));
-        return hr;
+        return Remember(hr);
     });
 }
 
@@ -143,7 +200,7 @@ extern "C" HRESULT WINAPI DismOpenSession(PCWSTR ImagePath, PCWSTR WindowsDirect
         HRESULT hr = FailureSwitch(L"FailOpenSession").value_or(S_OK);
         if (hr == S_OK) hr = library.OpenSession(ImagePath, WindowsDirectory, SystemDrive, Session);
         AppendRecord(OpenSessionRecord(ImagePath, WindowsDirectory, SystemDrive, hr, Session ? *Session : 0));
-        return hr;
+        return Remember(hr);
     });
 }
 
@@ -161,7 +218,7 @@ extern "C" HRESULT WINAPI DismEnableFeature(DismSession Session, PCWSTR FeatureN
                                LimitAccess, SourcePathCount, EnableAll,  CancelEvent,
                                Progress != nullptr,          UserData};
         AppendRecord(EnableFeatureRecord(call, hr));
-        return hr;
+        return Remember(hr);
     });
 }
 
@@ -170,7 +227,7 @@ extern "C" HRESULT WINAPI DismCloseSession(DismSession Session) {
         HRESULT hr = FailureSwitch(L"FailCloseSession").value_or(S_OK);
         if (hr == S_OK) hr = library.CloseSession(Session);
         AppendRecord(CloseSessionRecord(Session, hr));
-        return hr;
+        return Remember(hr);
     });
 }
 
@@ -181,4 +238,41 @@ extern "C" HRESULT WINAPI DismShutdown(void) {
         AppendRecord(ShutdownRecord(hr));
         return hr;
     });
+}
+
+extern "C" HRESULT WINAPI DismGetFeatureInfo(DismSession Session, PCWSTR FeatureName, PCWSTR Identifier,
+                                             DismPackageIdentifier PackageIdentifier, DismFeatureInfo** FeatureInfo) {
+    return Guarded([&] {
+        // A caller that frees whatever it got must not free a stale pointer.
+        if (FeatureInfo) *FeatureInfo = nullptr;
+        FeatureInfoResult r{FailureSwitch(L"FailGetFeatureInfo").value_or(S_OK)};
+        if (r.result == S_OK) r = GetFeatureInfo(Session, FeatureName, Identifier, PackageIdentifier, FeatureInfo);
+        AppendRecord(GetFeatureInfoRecord(Session, FeatureName, Identifier, static_cast<int>(PackageIdentifier),
+                                          FeatureInfo != nullptr, r.result, static_cast<int>(r.state)));
+        return Remember(r.result);
+    });
+}
+
+extern "C" HRESULT WINAPI DismGetLastErrorMessage(DismString** ErrorMessage) {
+    return Guarded([&] {
+        std::optional<HRESULT> failure;
+        HRESULT hr = GetLastErrorMessage(ErrorMessage, &failure);
+        AppendRecord(GetLastErrorMessageRecord(ErrorMessage != nullptr, hr, SUCCEEDED(hr) ? failure : std::nullopt));
+        return hr;
+    });
+}
+
+extern "C" HRESULT WINAPI DismDelete(VOID* DismStructure) {
+    return Guarded([&] {
+        // Freeing nothing succeeds, as the platform's own sample relies on.
+        std::wstring_view type = DismStructure ? handouts.Delete(DismStructure) : std::wstring_view();
+        HRESULT hr = (!DismStructure || !type.empty()) ? S_OK : E_INVALIDARG;
+        AppendRecord(DeleteRecord(DismStructure, type, hr));
+        return hr;
+    });
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_THREAD_DETACH) lastErrors.Forget(::GetCurrentThreadId());
+    return TRUE;
 }

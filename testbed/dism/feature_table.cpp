@@ -120,18 +120,6 @@ constexpr Dependency kDependencies[] = {
     {L"WAS-NetFxEnvironment", L"WAS-WindowsActivationService"},
 };
 
-std::vector<std::wstring_view> SplitList(std::wstring_view list) {
-    std::vector<std::wstring_view> names;
-    size_t start = 0;
-    for (;;) {
-        size_t end = list.find(L';', start);
-        names.push_back(list.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start));
-        if (end == std::wstring_view::npos) break;
-        start = end + 1;
-    }
-    return names;
-}
-
 bool Contains(const std::vector<std::wstring>& names, std::wstring_view name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -143,6 +131,18 @@ FeaturePlan Failed(HRESULT result) {
 }
 
 }  // namespace
+
+std::vector<std::wstring_view> SplitFeatureList(std::wstring_view list) {
+    std::vector<std::wstring_view> names;
+    size_t start = 0;
+    for (;;) {
+        size_t end = list.find(L';', start);
+        names.push_back(list.substr(start, end == std::wstring_view::npos ? std::wstring_view::npos : end - start));
+        if (end == std::wstring_view::npos) break;
+        start = end + 1;
+    }
+    return names;
+}
 
 std::span<const std::wstring_view> KnownFeatures() { return kKnownFeatures; }
 
@@ -160,7 +160,7 @@ std::vector<std::wstring_view> ParentsOf(std::wstring_view name) {
 
 FeaturePlan PlanFeatures(std::wstring_view list, bool enableAll, const std::set<std::wstring>& enabled) {
     FeaturePlan plan;
-    for (std::wstring_view name : SplitList(list)) {
+    for (std::wstring_view name : SplitFeatureList(list)) {
         if (!IsKnownFeature(name)) return Failed(kUnknownFeature);
         if (!Contains(plan.enable, name)) plan.enable.emplace_back(name);
     }

@@ -12,6 +12,9 @@
 
 namespace dism {
 
+// The names of a ";"-separated list, empty ones included, in order.
+std::vector<std::wstring_view> SplitFeatureList(std::wstring_view list);
+
 std::span<const std::wstring_view> KnownFeatures();
 bool IsKnownFeature(std::wstring_view name);
 // The features that must be enabled before `name` can be (direct parents only).

@@ -26,11 +26,15 @@ DismApi DismApi::Load() {
     api.enableFeature = Export<decltype(&DismEnableFeature)>(m, "DismEnableFeature");
     api.closeSession = Export<decltype(&DismCloseSession)>(m, "DismCloseSession");
     api.shutdown = Export<decltype(&DismShutdown)>(m, "DismShutdown");
+    api.getFeatureInfo = Export<decltype(&DismGetFeatureInfo)>(m, "DismGetFeatureInfo");
+    api.getLastErrorMessage = Export<decltype(&DismGetLastErrorMessage)>(m, "DismGetLastErrorMessage");
+    api.deleteStructure = Export<decltype(&DismDelete)>(m, "DismDelete");
     return api;
 }
 
 bool DismApi::Complete() const {
-    return module && initialize && openSession && enableFeature && closeSession && shutdown;
+    return module && initialize && openSession && enableFeature && closeSession && shutdown && getFeatureInfo &&
+           getLastErrorMessage && deleteStructure;
 }
 
 std::wstring DismApi::ModulePath() const {

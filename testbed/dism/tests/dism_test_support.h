@@ -14,6 +14,20 @@
 
 namespace dism_test {
 
+// The setup's fifteen features, joined as it passes them and one by one.
+inline constexpr wchar_t kSetupFeatures[] =
+    L"IIS-ApplicationDevelopment;IIS-CommonHttpFeatures;IIS-DefaultDocument;IIS-ISAPIExtensions;IIS-ISAPIFilter;"
+    L"IIS-WebServerManagementTools;IIS-ManagementConsole;IIS-NetFxExtensibility;IIS-RequestFiltering;IIS-Security;"
+    L"IIS-StaticContent;IIS-WebServer;IIS-WebServerRole;IIS-ASPNET45;IIS-NetFxExtensibility45";
+
+inline constexpr const wchar_t* kSetupFeatureNames[] = {
+    L"IIS-ApplicationDevelopment", L"IIS-CommonHttpFeatures", L"IIS-DefaultDocument",
+    L"IIS-ISAPIExtensions",        L"IIS-ISAPIFilter",        L"IIS-WebServerManagementTools",
+    L"IIS-ManagementConsole",      L"IIS-NetFxExtensibility", L"IIS-RequestFiltering",
+    L"IIS-Security",               L"IIS-StaticContent",      L"IIS-WebServer",
+    L"IIS-WebServerRole",          L"IIS-ASPNET45",           L"IIS-NetFxExtensibility45",
+};
+
 struct DismApi {
     win::Library module;
     decltype(&DismInitialize) initialize = nullptr;
@@ -21,6 +35,9 @@ struct DismApi {
     decltype(&DismEnableFeature) enableFeature = nullptr;
     decltype(&DismCloseSession) closeSession = nullptr;
     decltype(&DismShutdown) shutdown = nullptr;
+    decltype(&DismGetFeatureInfo) getFeatureInfo = nullptr;
+    decltype(&DismGetLastErrorMessage) getLastErrorMessage = nullptr;
+    decltype(&DismDelete) deleteStructure = nullptr;
 
     // LoadLibraryExW with LOAD_LIBRARY_SEARCH_SYSTEM32 and GetProcAddress by name.
     static DismApi Load();
