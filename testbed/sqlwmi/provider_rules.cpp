@@ -10,12 +10,8 @@ namespace {
 constexpr std::wstring_view kProviderRoot = L"root\\microsoft\\sqlserver\\";
 constexpr std::wstring_view kKeyStem = L"ComputerManagement";
 
-constexpr std::wstring_view kInstanceIdQuery =
-    L"SELECT * FROM SqlServiceAdvancedProperty WHERE SQLServiceType = 1 AND PropertyName = 'instanceID'";
-constexpr std::wstring_view kServicePropertyHead =
-    L"select * from SqlServiceAdvancedProperty where SQLServiceType = 1 and PropertyName = '";
-constexpr std::wstring_view kServicePropertyMiddle = L"' and ServiceName = '";
-constexpr std::wstring_view kServicePropertyTail = L"'";
+// Sleep(INFINITE) would never return; a summed wait stops just short of it.
+constexpr unsigned long long kLongestWaitMs = 0xFFFFFFFEull;
 
 bool StartsWithText(std::wstring_view s, std::wstring_view head) noexcept {
     return s.size() >= head.size() && SameText(s.substr(0, head.size()), head);
@@ -26,10 +22,57 @@ bool IsLocalServer(std::wstring_view server, std::wstring_view computerName) noe
            (!computerName.empty() && SameText(server, computerName));
 }
 
-// A WQL string literal without escapes: a quote inside ends it early and
-// leaves the rest of the text as a syntax error.
-bool IsPlainLiteral(std::wstring_view s) noexcept {
-    return s.find(L'\'') == std::wstring_view::npos;
+bool IsBlank(wchar_t c) noexcept {
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f';
+}
+
+bool IsWordChar(wchar_t c) noexcept {
+    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') || c == L'_';
+}
+
+// Walks a query text part by part over the blanks WQL allows between parts.
+// Each step either takes its part and moves on or takes nothing.
+class QueryReader {
+public:
+    explicit QueryReader(std::wstring_view text) : rest_(text) {}
+
+    // A keyword, name or number as a whole word: "SELECT" does not take "SELECTED".
+    bool Word(std::wstring_view word) {
+        SkipBlanks();
+        if (rest_.size() < word.size() || !SameText(rest_.substr(0, word.size()), word)) return false;
+        if (rest_.size() > word.size() && IsWordChar(rest_[word.size()])) return false;
+        rest_.remove_prefix(word.size());
+        return true;
+    }
+    bool Symbol(wchar_t symbol) {
+        SkipBlanks();
+        if (rest_.empty() || rest_.front() != symbol) return false;
+        rest_.remove_prefix(1);
+        return true;
+    }
+    std::optional<std::wstring> Literal() {
+        SkipBlanks();
+        std::optional<WqlLiteral> literal = ReadWqlLiteral(rest_);
+        if (!literal) return std::nullopt;
+        rest_.remove_prefix(literal->length);
+        return std::move(literal->value);
+    }
+    bool AtEnd() {
+        SkipBlanks();
+        return rest_.empty();
+    }
+
+private:
+    void SkipBlanks() {
+        while (!rest_.empty() && IsBlank(rest_.front())) rest_.remove_prefix(1);
+    }
+
+    std::wstring_view rest_;
+};
+
+// "<name> =" of a condition.
+bool ConditionStart(QueryReader& reader, std::wstring_view name) {
+    return reader.Word(name) && reader.Symbol(L'=');
 }
 
 }  // namespace
@@ -64,21 +107,41 @@ std::wstring NamespaceName(std::wstring_view key) {
     return L"ROOT\\Microsoft\\SqlServer\\" + std::wstring(key);
 }
 
-std::optional<PropertyQuery> ParsePropertyQuery(std::wstring_view query) {
-    if (query == kInstanceIdQuery) return PropertyQuery{L"instanceID", std::nullopt};
+std::optional<WqlLiteral> ReadWqlLiteral(std::wstring_view text) {
+    if (text.empty() || (text.front() != L'\'' && text.front() != L'"')) return std::nullopt;
+    const wchar_t quote = text.front();
+    WqlLiteral literal;
+    for (size_t i = 1; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (c == quote) {
+            literal.length = i + 1;
+            return literal;
+        }
+        if (c == L'\\') {
+            if (++i == text.size()) break;
+            c = text[i];
+            if (c != L'\\' && c != L'\'' && c != L'"') return std::nullopt;
+        }
+        literal.value += c;
+    }
+    return std::nullopt;  // no closing quote
+}
 
-    if (query.substr(0, kServicePropertyHead.size()) != kServicePropertyHead) return std::nullopt;
-    std::wstring_view rest = query.substr(kServicePropertyHead.size());
-    const size_t middle = rest.find(kServicePropertyMiddle);
-    if (middle == std::wstring_view::npos) return std::nullopt;
-    const std::wstring_view property = rest.substr(0, middle);
-    rest = rest.substr(middle + kServicePropertyMiddle.size());
-    if (rest.size() < kServicePropertyTail.size() ||
-        rest.substr(rest.size() - kServicePropertyTail.size()) != kServicePropertyTail)
+std::optional<PropertyQuery> ParsePropertyQuery(std::wstring_view query) {
+    QueryReader reader(query);
+    if (!(reader.Word(L"SELECT") && reader.Symbol(L'*') && reader.Word(L"FROM") &&
+          reader.Word(L"SqlServiceAdvancedProperty") && reader.Word(L"WHERE") &&
+          ConditionStart(reader, L"SQLServiceType") && reader.Word(L"1") && reader.Word(L"AND") &&
+          ConditionStart(reader, L"PropertyName")))
         return std::nullopt;
-    const std::wstring_view service = rest.substr(0, rest.size() - kServicePropertyTail.size());
-    if (!IsPlainLiteral(property) || !IsPlainLiteral(service)) return std::nullopt;
-    return PropertyQuery{std::wstring(property), std::wstring(service)};
+    std::optional<std::wstring> property = reader.Literal();
+    if (!property) return std::nullopt;
+    PropertyQuery parsed{std::move(*property), std::nullopt};
+    if (reader.AtEnd()) return parsed;
+    if (!(reader.Word(L"AND") && ConditionStart(reader, L"ServiceName"))) return std::nullopt;
+    parsed.serviceName = reader.Literal();
+    if (!parsed.serviceName || !reader.AtEnd()) return std::nullopt;
+    return parsed;
 }
 
 std::vector<PropertyRow> SelectRows(const std::vector<ServiceData>& services, const PropertyQuery& query) {
@@ -93,6 +156,15 @@ std::vector<PropertyRow> SelectRows(const std::vector<ServiceData>& services, co
         }
     }
     return rows;
+}
+
+Stall PlanStall(std::optional<unsigned long> callerTimeoutMs, unsigned long pending, const Slowness& slowness) {
+    if (pending == 0) return {};
+    if (!callerTimeoutMs) {
+        const unsigned long long total = static_cast<unsigned long long>(pending) * slowness.waitMs.value_or(0);
+        return {false, static_cast<unsigned long>(std::min(total, kLongestWaitMs)), pending};
+    }
+    return {true, std::min(*callerTimeoutMs, slowness.waitMs.value_or(*callerTimeoutMs)), 1};
 }
 
 }  // namespace sqlwmi

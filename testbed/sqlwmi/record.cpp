@@ -1,6 +1,7 @@
 #include "record.h"
 
 #include <cwchar>
+#include <string>
 
 #include "win/handles.h"
 
@@ -27,6 +28,10 @@ std::wstring HexResult(HRESULT hr) {
     wchar_t text[16] = {};
     std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
     return text;
+}
+
+std::wstring Counted(size_t count, std::wstring_view noun) {
+    return std::to_wstring(count) + L" " + std::wstring(noun) + (count == 1 ? L"" : L"s");
 }
 
 void AppendRecord(std::wstring_view line) noexcept {

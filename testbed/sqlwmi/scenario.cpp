@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "win/handles.h"
@@ -10,6 +11,8 @@ namespace sqlwmi {
 namespace {
 
 constexpr std::wstring_view kScenarioRoot = L"SOFTWARE\\CorvantaTestbed\\SqlWmi\\";
+constexpr wchar_t kTimeoutsValue[] = L"TimeoutsBeforeFirstObject";
+constexpr wchar_t kWaitValue[] = L"TimeoutWaitMs";
 
 win::RegKey OpenKey(HKEY parent, const std::wstring& path) {
     win::RegKey key;
@@ -86,6 +89,16 @@ std::vector<ServiceProperty> TextValues(HKEY key) {
     return values;
 }
 
+std::optional<DWORD> DwordValue(HKEY key, const wchar_t* name) {
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD bytes = sizeof data;
+    if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &bytes) != ERROR_SUCCESS ||
+        type != REG_DWORD || bytes != sizeof data)
+        return std::nullopt;
+    return data;
+}
+
 }  // namespace
 
 bool NamespaceExists(std::wstring_view key) {
@@ -102,6 +115,15 @@ std::vector<ServiceData> ReadServices(std::wstring_view key) {
         services.push_back({std::move(name), TextValues(service.Get())});
     }
     return services;
+}
+
+Slowness ReadSlowness(std::wstring_view key) {
+    Slowness slowness;
+    const win::RegKey root = OpenNamespace(key);
+    if (!root) return slowness;
+    slowness.timeoutsBeforeFirstObject = DwordValue(root.Get(), kTimeoutsValue).value_or(0);
+    slowness.waitMs = DwordValue(root.Get(), kWaitValue);
+    return slowness;
 }
 
 }  // namespace sqlwmi

@@ -18,13 +18,22 @@ std::wstring View(const BSTR text) {
     return text ? std::wstring(text, ::SysStringLen(text)) : std::wstring(L"(null)");
 }
 
-std::wstring Outcome(HRESULT hr, size_t objectCount) {
-    if (hr == WBEM_S_NO_ERROR) return std::to_wstring(objectCount) + (objectCount == 1 ? L" object" : L" objects");
+std::wstring Outcome(HRESULT hr, size_t objectCount, unsigned long waitedMs) {
+    if (hr == WBEM_S_NO_ERROR) {
+        std::wstring text = Counted(objectCount, L"object");
+        if (waitedMs > 0) text += L" after waiting " + std::to_wstring(waitedMs) + L" ms for the provider";
+        return text;
+    }
     if (hr == static_cast<HRESULT>(WBEM_E_INVALID_QUERY)) return L"not answered";
     if (hr == static_cast<HRESULT>(WBEM_E_INVALID_QUERY_TYPE)) return L"unsupported language";
     if (hr == static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE)) return L"namespace gone";
     if (hr == static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER)) return L"invalid parameter";
     return L"failed";
+}
+
+// How the record names a result: "Version of MSSQL$INST1", "instanceID of every service".
+std::wstring Selection(const PropertyQuery& query) {
+    return query.propertyName + L" of " + (query.serviceName ? *query.serviceName : std::wstring(L"every service"));
 }
 
 }  // namespace
@@ -46,16 +55,16 @@ STDMETHODIMP Services::QueryInterface(REFIID iid, void** out) {
 STDMETHODIMP Services::ExecQuery(const BSTR language, const BSTR query, LONG flags, IWbemContext*,
                                  IEnumWbemClassObject** result) {
     return Guarded([&] {
-        size_t objectCount = 0;
-        const HRESULT hr = Answer(language, query, flags, result, objectCount);
+        Answered answered;
+        const HRESULT hr = Answer(language, query, flags, result, answered);
         AppendRecord(L"query " + key_ + L" " + View(language) + L" " + View(query) + L" -> " + HexResult(hr) +
-                     L" " + Outcome(hr, objectCount));
+                     L" " + Outcome(hr, answered.objectCount, answered.waitedMs));
         return hr;
     });
 }
 
 HRESULT Services::Answer(const BSTR language, const BSTR query, LONG flags, IEnumWbemClassObject** result,
-                         size_t& objectCount) {
+                         Answered& answered) {
     if (!result) return WBEM_E_INVALID_PARAMETER;
     *result = nullptr;
     if (!language || !query || (flags & ~kQueryFlags)) return WBEM_E_INVALID_PARAMETER;
@@ -70,9 +79,19 @@ HRESULT Services::Answer(const BSTR language, const BSTR query, LONG flags, IEnu
         win::ComPtr<IWbemClassObject> object(new PropertyObject(InstanceProperties(row, key_, computerName_)));
         objects.push_back(std::move(object));
     }
-    objectCount = objects.size();
-    auto* enumerator = new ObjectEnum(std::move(objects), (flags & WBEM_FLAG_FORWARD_ONLY) != 0);
-    *result = enumerator;
+    answered.objectCount = objects.size();
+
+    // A semisynchronous call gets its enumerator at once and meets a slow host
+    // in Next; a synchronous one returns only when the host has sent everything.
+    const Slowness slowness = ReadSlowness(key_);
+    Delivery delivery{key_ + L" " + Selection(*parsed), slowness};
+    if (flags & WBEM_FLAG_RETURN_IMMEDIATELY) {
+        delivery.pendingTimeouts = slowness.timeoutsBeforeFirstObject;
+    } else {
+        answered.waitedMs = PlanStall(std::nullopt, slowness.timeoutsBeforeFirstObject, slowness).waitMs;
+        ::Sleep(answered.waitedMs);
+    }
+    *result = new ObjectEnum(std::move(objects), (flags & WBEM_FLAG_FORWARD_ONLY) != 0, std::move(delivery));
     return WBEM_S_NO_ERROR;
 }
 

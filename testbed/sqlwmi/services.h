@@ -64,8 +64,13 @@ private:
     ~Services() = default;
     friend class RefCount;
 
+    // What the record tells of an answered query.
+    struct Answered {
+        size_t objectCount = 0;
+        unsigned long waitedMs = 0;  // a synchronous call waiting for a slow host
+    };
     HRESULT Answer(const BSTR language, const BSTR query, LONG flags, IEnumWbemClassObject** result,
-                   size_t& objectCount);
+                   Answered& answered);
 
     RefCount refs_;
     const std::wstring key_;

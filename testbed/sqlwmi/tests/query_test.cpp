@@ -50,9 +50,32 @@ TEST_F(QueryTest, TheVersionQueryAnswersForTheNamedServiceOnly) {
     EXPECT_EQ(TextOf(added[0].Get(), L"PropertyStrValue"), L"15.0.4123.1");
 }
 
+// The setup escapes a quote in a service name as WQL wants it; the raw quote
+// ends the literal early, which WMI refuses as a query it cannot read.
+TEST_F(QueryTest, AServiceNameWithAQuoteIsFoundThroughAnEscapedLiteralOnly) {
+    AddService(L"ComputerManagement15", L"MSSQL$O'Brien", L"MSSQL15.OBRIEN", L"15.0.4153.1");
+    const auto escaped = Run(VersionQuery(L"MSSQL$O\\'Brien"));
+    ASSERT_EQ(escaped.size(), 1u);
+    EXPECT_EQ(TextOf(escaped[0].Get(), L"ServiceName"), L"MSSQL$O'Brien");
+    EXPECT_EQ(TextOf(escaped[0].Get(), L"PropertyStrValue"), L"15.0.4153.1");
+
+    const auto doubleQuoted = Run(
+        L"select * from SqlServiceAdvancedProperty where SQLServiceType = 1 and PropertyName = \"Version\" and "
+        L"ServiceName = \"mssql$o'brien\"");
+    ASSERT_EQ(doubleQuoted.size(), 1u);
+    EXPECT_EQ(TextOf(doubleQuoted[0].Get(), L"ServiceName"), L"MSSQL$O'Brien");
+
+    win::ComPtr<IEnumWbemClassObject> result;
+    EXPECT_EQ(Query(services_.Get(), VersionQuery(L"MSSQL$O'Brien"), result),
+              static_cast<HRESULT>(WBEM_E_INVALID_QUERY));
+    EXPECT_FALSE(result);
+    EXPECT_EQ(Query(services_.Get(), VersionQuery(L"MSSQL$O\\\\'Brien"), result),
+              static_cast<HRESULT>(WBEM_E_INVALID_QUERY));
+}
+
 TEST_F(QueryTest, OtherQueriesAndLanguagesAreRefused) {
     const std::wstring refused[] = {
-        L"select * from SqlServiceAdvancedProperty where SQLServiceType = 1 and PropertyName = 'instanceID'",
+        L"SELECT * FROM SqlServiceAdvancedProperty WHERE SQLServiceType = 1 AND PropertyName = 'instanceID",
         L"SELECT * FROM Win32_OperatingSystem",
     };
     for (const std::wstring& text : refused) {

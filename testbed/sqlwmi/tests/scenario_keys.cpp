@@ -86,6 +86,13 @@ void SetServiceValue(const std::wstring& key, const std::wstring& service, const
               ERROR_SUCCESS);
 }
 
+void SetNamespaceNumber(const std::wstring& key, const std::wstring& name, DWORD value) {
+    const win::RegKey k = CreateKey(std::wstring(kScenario) + L"\\" + key);
+    ASSERT_EQ(
+        ::RegSetValueExW(k.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
+        ERROR_SUCCESS);
+}
+
 void AddService(const std::wstring& key, const std::wstring& service, const std::wstring& instanceId,
                 const wchar_t* version) {
     SetServiceValue(key, service, L"instanceID", instanceId);

@@ -19,6 +19,8 @@ void AddService(const std::wstring& key, const std::wstring& service, const std:
                 const wchar_t* version);
 void SetServiceValue(const std::wstring& key, const std::wstring& service, const std::wstring& name,
                      const std::wstring& value);
+// A REG_DWORD on the namespace key itself, such as TimeoutsBeforeFirstObject.
+void SetNamespaceNumber(const std::wstring& key, const std::wstring& name, DWORD value);
 
 // C:\CorvantaTestbed\sqlwmi.log from a byte offset on, and its size now.
 std::string RecordFrom(size_t offset);
