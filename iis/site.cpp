@@ -10,7 +10,7 @@ int CreateSite(IisSession& session, const SiteSpec& spec, int siteId, RunLog& lo
     IAppHostElement* site = session.currentSite.Get();
     calls.Set(site, L"name", win::Variant::Text(win::ToWide(spec.siteName)));
     // Ids above the 16-bit range travel as 32-bit values.
-    calls.Set(site, L"Id",
+    calls.Set(site, L"id",
               siteId > 32767 || siteId < -32768 ? win::Variant::Int32(siteId)
                                                 : win::Variant::Int16(static_cast<short>(siteId)));
     calls.Set(site, L"serverAutoStart", win::Variant::Bool(true));

@@ -20,5 +20,9 @@ inline constexpr HRESULT kLockViolation = static_cast<HRESULT>(0x80070021);  // 
 inline constexpr HRESULT kInvalidData = static_cast<HRESULT>(0x8007000D);  // ERROR_INVALID_DATA
 inline constexpr HRESULT kFileNotFound = static_cast<HRESULT>(0x80070002);  // ERROR_FILE_NOT_FOUND
 inline constexpr HRESULT kNotSupported = static_cast<HRESULT>(0x80070032);  // ERROR_NOT_SUPPORTED
+// A commit with an entry that lacks an attribute its schema requires. IIS's
+// tools name the attribute ("Missing required attribute"); the code is ours:
+// the one IIS gives for configuration data it cannot accept.
+inline constexpr HRESULT kMissingRequired = kInvalidData;
 
 }  // namespace iisadmin

@@ -13,6 +13,12 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
                                   TRUE) == CSTR_EQUAL;
 }
 
+std::wstring FoldCase(std::wstring_view text) {
+    std::wstring folded(text);
+    if (!folded.empty()) ::CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
+    return folded;
+}
+
 Node::Ptr Node::Element(std::wstring name, bool implicit) {
     auto node = std::make_shared<Node>();
     node->name = std::move(name);
@@ -29,15 +35,14 @@ Node::Ptr Node::Comment(std::wstring text) {
 
 const std::wstring* Node::Attribute(std::wstring_view attribute) const {
     for (const auto& [key, value] : attributes) {
-        if (EqualsNoCase(key, attribute)) return &value;
+        if (key == attribute) return &value;
     }
     return nullptr;
 }
 
 void Node::SetAttribute(std::wstring_view attribute, std::wstring value) {
     for (auto& [key, existing] : attributes) {
-        if (EqualsNoCase(key, attribute)) {
-            key = std::wstring(attribute);  // the schema's spelling wins
+        if (key == attribute) {
             existing = std::move(value);
             return;
         }
@@ -47,7 +52,7 @@ void Node::SetAttribute(std::wstring_view attribute, std::wstring value) {
 
 bool Node::RemoveAttribute(std::wstring_view attribute) {
     auto it = std::find_if(attributes.begin(), attributes.end(),
-                           [&](const auto& pair) { return EqualsNoCase(pair.first, attribute); });
+                           [&](const auto& pair) { return pair.first == attribute; });
     if (it == attributes.end()) return false;
     attributes.erase(it);
     return true;

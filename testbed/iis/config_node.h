@@ -10,6 +10,8 @@
 namespace iisadmin {
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
+// The text in upper case, for comparisons without letter case.
+std::wstring FoldCase(std::wstring_view text);
 
 struct Node : std::enable_shared_from_this<Node> {
     enum class Kind { Element, Comment };
@@ -31,7 +33,7 @@ struct Node : std::enable_shared_from_this<Node> {
     static Ptr Element(std::wstring name, bool implicit = false);
     static Ptr Comment(std::wstring text);
 
-    // Attribute names compare without regard to case, as IIS property names do.
+    // Attribute names compare exactly, as XML names and IIS property names do.
     const std::wstring* Attribute(std::wstring_view attribute) const;
     void SetAttribute(std::wstring_view attribute, std::wstring value);
     bool RemoveAttribute(std::wstring_view attribute);

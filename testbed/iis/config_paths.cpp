@@ -1,5 +1,7 @@
 #include "config_paths.h"
 
+#include <windows.h>
+
 namespace iisadmin {
 namespace {
 
@@ -61,6 +63,26 @@ void ApplyLocationMode(const Node& location, std::wstring_view section, bool& lo
     } else if (const std::wstring* allow = location.Attribute(L"allowOverride")) {
         locked = EqualsNoCase(*allow, L"false");
     }
+}
+
+// The entry of the collection whose attribute has that value.
+Node::Ptr EntryWith(const Node& collection, std::wstring_view element, std::wstring_view attribute,
+                    std::wstring_view value) {
+    for (const auto& entry : collection.Children(element)) {
+        const std::wstring* text = entry->Attribute(attribute);
+        if (text && EqualsNoCase(*text, value)) return entry;
+    }
+    return nullptr;
+}
+
+std::wstring Expanded(const std::wstring& text) {
+    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (needed == 0) return text;
+    std::wstring expanded(needed, L'\0');
+    const DWORD written = ::ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed);
+    if (written == 0 || written > needed) return text;
+    expanded.resize(written - 1);
+    return expanded;
 }
 
 }  // namespace
@@ -148,6 +170,24 @@ bool SectionLocked(const Node& configuration, std::wstring_view section, std::ws
         }
     }
     return locked;
+}
+
+bool SectionAppHostOnly(const Node& configuration, std::wstring_view section) {
+    Node::Ptr declaration = Declaration(configuration, section);
+    const std::wstring* definition = declaration ? declaration->Attribute(L"allowDefinition") : nullptr;
+    return definition && EqualsNoCase(*definition, L"AppHostOnly");
+}
+
+std::wstring SiteWebConfigPath(const Node& sites, std::wstring_view site) {
+    Node::Ptr entry = EntryWith(sites, L"site", L"name", site);
+    Node::Ptr application = entry ? EntryWith(*entry, L"application", L"path", L"/") : nullptr;
+    Node::Ptr directory = application ? EntryWith(*application, L"virtualDirectory", L"path", L"/") : nullptr;
+    const std::wstring* physical = directory ? directory->Attribute(L"physicalPath") : nullptr;
+    if (!physical || physical->empty()) return {};
+    std::wstring folder = Expanded(*physical);
+    if (folder.empty()) return {};
+    if (folder.back() != L'\\' && folder.back() != L'/') folder += L'\\';
+    return folder + L"web.config";
 }
 
 }  // namespace iisadmin

@@ -1,7 +1,8 @@
 #pragma once
 // Configuration paths ("MACHINE/WEBROOT/APPHOST/<site>") and the section
-// look-ups inside the file: where a section lives at server level or in a
-// <location>, and whether it is locked for a site.
+// look-ups inside the files: where a section lives at server level or in a
+// <location>, whether it is locked for a site, and which folder holds a
+// site's web.config.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,5 +42,15 @@ Node::Ptr MakeLocation(const Node::Ptr& configuration, std::wstring_view locatio
 // overrideMode="Deny" (or the older allowOverride="false"). A later
 // overrideMode="Allow" undoes an earlier Deny.
 bool SectionLocked(const Node& configuration, std::wstring_view section, std::wstring_view location);
+
+// Whether the declaration says allowDefinition="AppHostOnly": the section is
+// never kept in a web.config.
+bool SectionAppHostOnly(const Node& configuration, std::wstring_view section);
+
+// The web.config of a site, as the sites section names it: in the
+// physicalPath (environment variables expanded) of the virtual directory "/"
+// of the application "/" of the site of that name (letter case aside, as IIS
+// compares site names). Empty when the section has no such site or folder.
+std::wstring SiteWebConfigPath(const Node& sites, std::wstring_view site);
 
 }  // namespace iisadmin

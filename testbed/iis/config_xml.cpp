@@ -42,7 +42,7 @@ HRESULT ReadElement(IXmlReader* reader, Node::Ptr& element, bool& empty) {
     return S_OK;
 }
 
-HRESULT Parse(IXmlReader* reader, Node::Ptr& file) {
+HRESULT Parse(IXmlReader* reader, Node::Ptr& file, bool& declaration) {
     file = Node::Element(L"");
     std::vector<Node::Ptr> open{file};
     bool rootSeen = false;
@@ -86,6 +86,9 @@ HRESULT Parse(IXmlReader* reader, Node::Ptr& file) {
                 blank = std::count(space.begin(), space.end(), L'\n') > 1;
                 continue;  // keeps "blank" for the node that follows
             }
+            case XmlNodeType_XmlDeclaration:
+                declaration = true;
+                break;
             case XmlNodeType_Text:
             case XmlNodeType_CDATA: {
                 // IIS configuration carries everything in attributes.
@@ -185,15 +188,15 @@ ParsedFile ParseConfiguration(std::string_view bytes) {
         HRESULT hr = create(__uuidof(IXmlReader), reader.PutVoid(), nullptr);
         if (SUCCEEDED(hr)) hr = reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
         if (SUCCEEDED(hr)) hr = reader->SetInput(stream.Get());
-        if (SUCCEEDED(hr)) hr = Parse(reader.Get(), parsed.file);
+        if (SUCCEEDED(hr)) hr = Parse(reader.Get(), parsed.file, parsed.declaration);
         parsed.result = FAILED(hr) ? kInvalidData : S_OK;
     }
     if (FAILED(parsed.result)) parsed.file.reset();
     return parsed;
 }
 
-std::string SerializeConfiguration(const Node& file) {
-    std::wstring out = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+std::string SerializeConfiguration(const Node& file, bool declaration) {
+    std::wstring out = declaration ? L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" : L"";
     for (const auto& child : file.children) Write(out, *child, 0);
     return Utf8(out);
 }

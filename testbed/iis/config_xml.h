@@ -1,5 +1,5 @@
 #pragma once
-// Reading and writing applicationHost.config. The text is parsed by the
+// Reading and writing configuration files. The text is parsed by the
 // platform's XmlLite reader; the tree is written back with the indentation IIS
 // uses (four spaces, CR LF), comments kept.
 #include <windows.h>
@@ -16,10 +16,11 @@ namespace iisadmin {
 struct ParsedFile {
     HRESULT result = S_OK;  // 0x8007000D for text that is not well-formed configuration
     Node::Ptr file;
+    bool declaration = false;  // the text starts with <?xml ...?>
 };
 
 ParsedFile ParseConfiguration(std::string_view bytes);
-std::string SerializeConfiguration(const Node& file);
+std::string SerializeConfiguration(const Node& file, bool declaration = true);
 
 // UTF-8 <-> UTF-16 for the file and the records.
 std::string Utf8(std::wstring_view text);

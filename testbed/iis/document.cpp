@@ -4,7 +4,6 @@
 
 #include "com_object.h"
 #include "config_paths.h"
-#include "config_xml.h"
 #include "values.h"
 #include "win/handles.h"
 
@@ -12,6 +11,7 @@ namespace iisadmin {
 namespace {
 
 constexpr wchar_t kScenarioKey[] = L"SOFTWARE\\CorvantaTestbed\\Iis";
+constexpr wchar_t kSitesSection[] = L"system.applicationHost/sites";
 
 std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name) {
     DWORD type = 0;
@@ -24,16 +24,23 @@ std::optional<DWORD> ReadDword(HKEY key, const wchar_t* name) {
     return value;
 }
 
-std::wstring Folded(std::wstring text) {
-    if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
-    return text;
+// IIS refuses to write an entry without an attribute its schema requires (a
+// site without its id, a binding without its protocol).
+HRESULT ValidateRequired(const Node& entry, const ElementSchema& schema) {
+    for (const auto& property : schema.properties) {
+        if (property.required && !entry.Attribute(property.name)) return kMissingRequired;
+    }
+    return S_OK;
 }
 
-// Every collection in the tree checked for two entries with one key, as IIS
-// checks before it writes.
+// Every collection in the tree checked for entries without what they require
+// and for two entries with one key, as IIS checks before it writes.
 HRESULT ValidateElement(const Node& node, const ElementSchema& schema) {
     if (schema.collection) {
         const CollectionSchema& collection = *schema.collection;
+        for (const auto& entry : node.Children(collection.addName)) {
+            if (HRESULT hr = ValidateRequired(*entry, *collection.entry); FAILED(hr)) return hr;
+        }
         for (const auto& key : collection.uniqueKeys) {
             std::set<std::wstring> seen;
             for (const auto& entry : node.Children(collection.addName)) {
@@ -52,6 +59,31 @@ HRESULT ValidateElement(const Node& node, const ElementSchema& schema) {
         }
     }
     return S_OK;
+}
+
+HRESULT ValidateFile(const ConfigFile& file) {
+    for (const auto& section : KnownSections()) {
+        const ElementSchema* schema = SectionSchema(section);
+        if (Node::Ptr server = FindServerSection(*file.configuration, section)) {
+            if (HRESULT hr = ValidateElement(*server, *schema); FAILED(hr)) return hr;
+        }
+        for (const auto& location : file.configuration->Children(L"location")) {
+            Node::Ptr at = location;
+            for (const auto& part : SectionParts(section)) {
+                at = at ? at->Child(part) : nullptr;
+            }
+            if (at) {
+                if (HRESULT hr = ValidateElement(*at, *schema); FAILED(hr)) return hr;
+            }
+        }
+    }
+    return S_OK;
+}
+
+const Node* RootOf(const Node& node) {
+    const Node* at = &node;
+    for (Node::Ptr parent = at->parent.lock(); parent; parent = parent->parent.lock()) at = parent.get();
+    return at;
 }
 
 }  // namespace
@@ -76,25 +108,6 @@ std::wstring ConfigurationFilePath() {
     return folder + L"\\inetsrv\\config\\applicationHost.config";
 }
 
-std::optional<std::string> ReadWholeFile(const std::wstring& path, HRESULT* error) {
-    win::FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) {
-        if (error) *error = HRESULT_FROM_WIN32(file ? ERROR_FILE_TOO_LARGE : ::GetLastError());
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() &&
-        (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
-        if (error) *error = HRESULT_FROM_WIN32(ERROR_READ_FAULT);
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 std::optional<std::wstring> EntryKey(const Node& entry, const ElementSchema& schema,
                                      const std::vector<std::wstring>& key) {
     std::wstring joined;
@@ -103,45 +116,47 @@ std::optional<std::wstring> EntryKey(const Node& entry, const ElementSchema& sch
         if (!stored) return std::nullopt;
         const PropertySchema* property = schema.Property(name);
         std::optional<TypedValue> value = ParseStored(property, *stored);
-        joined += value ? FormatValue(property, *value) : *stored;
+        const std::wstring canonical = value ? FormatValue(property, *value) : *stored;
+        joined += property && property->caseSensitive ? canonical : FoldCase(canonical);
         joined += L'\x1f';
     }
-    return Folded(std::move(joined));
+    return joined;
 }
 
 std::shared_ptr<Document> Document::Load(std::wstring path, Settings settings) {
     std::shared_ptr<Document> document(new Document());
-    document->path_ = std::move(path);
     document->settings_ = settings;
-    HRESULT error = S_OK;
-    std::optional<std::string> bytes = ReadWholeFile(document->path_, &error);
-    if (!bytes) {
-        // A missing inetsrv\config folder means no file as much as a missing file.
-        document->loadResult_ = error == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ? kFileNotFound : error;
-        return document;
-    }
-    ParsedFile parsed = ParseConfiguration(*bytes);
-    if (FAILED(parsed.result)) {
-        document->loadResult_ = parsed.result;
-        return document;
-    }
-    document->file_ = parsed.file;
-    document->configuration_ = parsed.file->Child(L"configuration");
-    if (!document->configuration_) document->loadResult_ = kInvalidData;
+    document->loadResult_ = LoadConfigFile(path, document->appHost_);
     return document;
+}
+
+HRESULT Document::SiteWebConfig(std::wstring_view site, std::shared_ptr<ConfigFile>& file) {
+    Node::Ptr sites = FindServerSection(*appHost_.configuration, kSitesSection);
+    const std::wstring path = sites ? SiteWebConfigPath(*sites, site) : std::wstring();
+    const std::wstring key = FoldCase(path);
+    if (auto known = webConfigs_.find(key); known != webConfigs_.end()) {
+        file = known->second;
+        return S_OK;
+    }
+    auto loaded = std::make_shared<ConfigFile>();
+    if (HRESULT hr = LoadWebConfig(path, *loaded); FAILED(hr)) return hr;
+    webConfigs_[key] = loaded;
+    file = loaded;
+    return S_OK;
 }
 
 HRESULT Document::OpenSection(std::wstring_view section, std::wstring_view path, std::wstring_view commitPath,
                               ElementData& out) {
     if (FAILED(loadResult_)) return loadResult_;
+    Node::Ptr configuration = appHost_.configuration;
     std::wstring location;
     if (!LocationOfPath(path.empty() ? kServerPath : path, location)) return E_INVALIDARG;
     const ElementSchema* schema = SectionSchema(section);
-    if (!schema || !SectionDeclared(*configuration_, section)) return kNotFound;
+    if (!schema || !SectionDeclared(*configuration, section)) return kNotFound;
 
-    out = ElementData{shared_from_this(), nullptr, nullptr, schema, false};
-    Node::Ptr server = FindServerSection(*configuration_, section);
-    if (!server) server = MakeSection(configuration_, section);
+    out = ElementData{shared_from_this(), nullptr, {}, schema, false, configuration};
+    Node::Ptr server = FindServerSection(*configuration, section);
+    if (!server) server = MakeSection(configuration, section);
     if (location.empty()) {
         out.node = server;
         return S_OK;
@@ -151,53 +166,41 @@ HRESULT Document::OpenSection(std::wstring_view section, std::wstring_view path,
     // refused for a section locked at server level.
     std::wstring commitLocation;
     const bool commitBelowServer = !LocationOfPath(commitPath, commitLocation) || !commitLocation.empty();
-    if (commitBelowServer && SectionLocked(*configuration_, section, location)) return kLockViolation;
+    if (commitBelowServer && SectionLocked(*configuration, section, location)) return kLockViolation;
 
-    Node::Ptr local = FindLocationSection(*configuration_, location, section);
-    if (!local) local = MakeSection(MakeLocation(configuration_, location), section);
-    out.node = local;
-    out.inherited = server;
+    Node::Ptr local = FindLocationSection(*configuration, location, section);
+    const bool inWebConfig = commitBelowServer && EqualsNoCase(commitLocation, location) &&
+                             location.find(L'/') == std::wstring::npos && !SectionAppHostOnly(*configuration, section);
+    if (!inWebConfig) {
+        if (!local) local = MakeSection(MakeLocation(configuration, location), section);
+        out.node = local;
+        out.inherited = {server};
+        return S_OK;
+    }
+    // The site's web.config comes after what applicationHost.config says for
+    // the site, as IIS merges them.
+    std::shared_ptr<ConfigFile> file;
+    if (HRESULT hr = SiteWebConfig(location, file); FAILED(hr)) return hr;
+    Node::Ptr own = FindServerSection(*file->configuration, section);
+    if (!own) own = MakeSection(file->configuration, section);
+    out.node = own;
+    out.inherited = {server, local};
+    out.keep = file->configuration;
     return S_OK;
+}
+
+void Document::Touch(const Node& node) {
+    const Node* root = RootOf(node);
+    if (root == appHost_.root.get()) appHost_.dirty = true;
+    for (auto& entry : webConfigs_) {
+        if (root == entry.second->root.get()) entry.second->dirty = true;
+    }
 }
 
 HRESULT Document::Validate() const {
-    for (const auto& section : KnownSections()) {
-        const ElementSchema* schema = SectionSchema(section);
-        if (Node::Ptr server = FindServerSection(*configuration_, section)) {
-            if (HRESULT hr = ValidateElement(*server, *schema); FAILED(hr)) return hr;
-        }
-        for (const auto& location : configuration_->Children(L"location")) {
-            Node::Ptr at = location;
-            for (const auto& part : SectionParts(section)) {
-                at = at ? at->Child(part) : nullptr;
-            }
-            if (at) {
-                if (HRESULT hr = ValidateElement(*at, *schema); FAILED(hr)) return hr;
-            }
-        }
-    }
-    return S_OK;
-}
-
-HRESULT Document::Write(const std::string& bytes) const {
-    const std::wstring temporary = path_ + L".tmp" + std::to_wstring(::GetCurrentProcessId());
-    {
-        win::FileHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return HRESULT_FROM_WIN32(::GetLastError());
-        DWORD written = 0;
-        const BOOL ok = ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        if (!ok || written != bytes.size() || !::FlushFileBuffers(file.Get())) {
-            const DWORD error = ok ? ERROR_WRITE_FAULT : ::GetLastError();
-            file.Reset();
-            ::DeleteFileW(temporary.c_str());
-            return HRESULT_FROM_WIN32(error);
-        }
-    }
-    if (!::MoveFileExW(temporary.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD error = ::GetLastError();
-        ::DeleteFileW(temporary.c_str());
-        return HRESULT_FROM_WIN32(error);
+    if (HRESULT hr = ValidateFile(appHost_); FAILED(hr)) return hr;
+    for (const auto& entry : webConfigs_) {
+        if (HRESULT hr = ValidateFile(*entry.second); FAILED(hr)) return hr;
     }
     return S_OK;
 }
@@ -210,9 +213,19 @@ HRESULT Document::Commit() {
         return settings_.commitFailure;
     }
     if (HRESULT hr = Validate(); FAILED(hr)) return hr;
-    if (!dirty_) return S_OK;
-    if (HRESULT hr = Write(SerializeConfiguration(*file_)); FAILED(hr)) return hr;
-    dirty_ = false;
+    // A site's settings need the site's folder; without it nothing is written.
+    for (const auto& entry : webConfigs_) {
+        if (entry.second->dirty && !FolderExists(*entry.second)) return kPathNotFound;
+    }
+    for (auto& entry : webConfigs_) {
+        ConfigFile& file = *entry.second;
+        if (!file.dirty) continue;
+        if (HRESULT hr = WriteConfigFile(file); FAILED(hr)) return hr;
+        file.dirty = false;
+    }
+    if (!appHost_.dirty) return S_OK;
+    if (HRESULT hr = WriteConfigFile(appHost_); FAILED(hr)) return hr;
+    appHost_.dirty = false;
     return S_OK;
 }
 

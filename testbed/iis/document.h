@@ -1,30 +1,41 @@
 #pragma once
-// One admin manager's view of applicationHost.config: read when the manager is
-// made, changed in memory through the element objects, written only by
-// CommitChanges (temporary file, then renamed over the old one).
+// One admin manager's view of the configuration: applicationHost.config, read
+// when the manager is made, and the web.config of each site whose settings it
+// opened with the commit path at that site. Changed in memory through the
+// element objects, written only by CommitChanges.
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "config_file.h"
 #include "config_node.h"
 #include "schema.h"
 
 namespace iisadmin {
 
-// What an element object stands for. At site level "inherited" is the
-// server-level counterpart that answers reads the site does not override.
+// What an element object stands for.
 struct ElementData {
     std::shared_ptr<class Document> document;
     Node::Ptr node;
-    Node::Ptr inherited;
+    // The counterparts on the levels above, outermost first, which answer what
+    // this level does not set: at site level the server level, and for a
+    // section in the site's web.config then the site's <location> in
+    // applicationHost.config. Null where a level has none.
+    std::vector<Node::Ptr> inherited;
     const ElementSchema* schema = nullptr;
-    // Entries inherited from the server level, seen from a site: they belong to
-    // the server level's configuration and are not changed from here.
+    // Entries inherited from a level above, seen from a site: they belong to
+    // that level's configuration and are not changed from here.
     bool readOnly = false;
+    // The nearest node above that stays when Clear takes this element's
+    // settings away: the file's <configuration>, or the collection entry the
+    // element belongs to (an entry keeps itself).
+    Node::Ptr keep;
 };
 
 // Scenario settings under HKLM\SOFTWARE\CorvantaTestbed\Iis.
@@ -50,29 +61,30 @@ public:
     HRESULT OpenSection(std::wstring_view section, std::wstring_view path, std::wstring_view commitPath,
                         ElementData& out);
     HRESULT Commit();
-    void Touch() { dirty_ = true; }
+    // Marks the file that holds the node as changed; a node in no file yet
+    // (an entry not added) changes none.
+    void Touch(const Node& node);
 
 private:
     Document() = default;
     HRESULT Validate() const;
-    HRESULT Write(const std::string& bytes) const;
+    // The web.config of the site as the sites section names it now, read on
+    // first use; 0x8007000D when the file is there but broken.
+    HRESULT SiteWebConfig(std::wstring_view site, std::shared_ptr<ConfigFile>& file);
 
     std::recursive_mutex mutex_;
-    std::wstring path_;
     Settings settings_;
     HRESULT loadResult_ = S_OK;
-    Node::Ptr file_;
-    Node::Ptr configuration_;
-    bool dirty_ = false;
+    ConfigFile appHost_;
+    // By path, case folded; "" for sites whose folder nobody named.
+    std::map<std::wstring, std::shared_ptr<ConfigFile>> webConfigs_;
     DWORD commits_ = 0;
 };
 
 // Key of a collection entry for one unique key: the canonical values joined,
-// case folded; nothing when one of the key's attributes is not set.
+// case folded unless the schema says the attribute compares with case;
+// nothing when one of the key's attributes is not set.
 std::optional<std::wstring> EntryKey(const Node& entry, const ElementSchema& schema,
                                      const std::vector<std::wstring>& key);
-
-// The file's bytes; nothing when it cannot be read (error in *error).
-std::optional<std::string> ReadWholeFile(const std::wstring& path, HRESULT* error);
 
 }  // namespace iisadmin

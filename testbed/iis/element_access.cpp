@@ -39,6 +39,15 @@ void Apply(std::vector<Entry>& list, const Node& owner, const CollectionSchema& 
 
 HRESULT Editable(const ElementData& element) { return element.readOnly ? E_ACCESSDENIED : S_OK; }
 
+// The element's own level first, then the levels it inherits from, innermost first.
+std::vector<const Node*> Levels(const ElementData& element) {
+    std::vector<const Node*> levels{element.node.get()};
+    for (auto level = element.inherited.rbegin(); level != element.inherited.rend(); ++level) {
+        if (*level) levels.push_back(level->get());
+    }
+    return levels;
+}
+
 // A runtime property is asked of the running server, which knows the element
 // by the name it has in the committed file.
 HRESULT ReadRuntimeProperty(const ElementData& element, const PropertySchema& schema,
@@ -61,8 +70,9 @@ HRESULT ChildElement(const ElementData& owner, std::wstring_view name, ElementDa
         local = Node::Element(schema->name, true);
         owner.node->Insert(local);
     }
-    Node::Ptr inherited = owner.inherited ? owner.inherited->Child(schema->name) : nullptr;
-    child = ElementData{owner.document, local, inherited, schema, owner.readOnly};
+    std::vector<Node::Ptr> inherited;
+    for (const auto& level : owner.inherited) inherited.push_back(level ? level->Child(schema->name) : nullptr);
+    child = ElementData{owner.document, local, std::move(inherited), schema, owner.readOnly, owner.keep};
     return S_OK;
 }
 
@@ -73,10 +83,9 @@ HRESULT FindProperty(const ElementData& element, std::wstring_view name, const P
         spelling = schema->name;
         return S_OK;
     }
-    for (const Node* node : {element.node.get(), element.inherited.get()}) {
-        if (!node) continue;
+    for (const Node* node : Levels(element)) {
         for (const auto& attribute : node->attributes) {
-            if (EqualsNoCase(attribute.first, name)) {
+            if (attribute.first == name) {
                 spelling = attribute.first;
                 return S_OK;
             }
@@ -88,8 +97,11 @@ HRESULT FindProperty(const ElementData& element, std::wstring_view name, const P
 HRESULT ReadProperty(const ElementData& element, const PropertySchema* schema, std::wstring_view spelling,
                      std::optional<TypedValue>& value) {
     if (schema && schema->runtime) return ReadRuntimeProperty(element, *schema, value);
-    const std::wstring* stored = element.node->Attribute(spelling);
-    if (!stored && element.inherited) stored = element.inherited->Attribute(spelling);
+    const std::wstring* stored = nullptr;
+    for (const Node* node : Levels(element)) {
+        stored = node->Attribute(spelling);
+        if (stored) break;
+    }
     if (!stored && schema && schema->defaultValue) stored = &*schema->defaultValue;
     if (!stored) {
         value.reset();
@@ -106,7 +118,7 @@ HRESULT WriteProperty(const ElementData& element, const PropertySchema* schema, 
     TypedValue typed;
     if (HRESULT hr = FromVariant(schema, value, typed); FAILED(hr)) return hr;
     element.node->SetAttribute(spelling, FormatValue(schema, typed));
-    element.document->Touch();
+    element.document->Touch(*element.node);
     return S_OK;
 }
 
@@ -115,18 +127,17 @@ HRESULT ResetProperty(const ElementData& element, std::wstring_view spelling) {
     if (const PropertySchema* schema = element.schema->Property(spelling); schema && schema->runtime) {
         return E_ACCESSDENIED;
     }
-    if (element.node->RemoveAttribute(spelling)) element.document->Touch();
+    if (element.node->RemoveAttribute(spelling)) element.document->Touch(*element.node);
     return S_OK;
 }
 
 std::vector<std::wstring> PropertyNames(const ElementData& element) {
     std::vector<std::wstring> names;
     for (const auto& p : element.schema->properties) names.push_back(p.name);
-    for (const Node* node : {element.node.get(), element.inherited.get()}) {
-        if (!node) continue;
+    for (const Node* node : Levels(element)) {
         for (const auto& attribute : node->attributes) {
             const bool known = std::any_of(names.begin(), names.end(),
-                                           [&](const std::wstring& n) { return EqualsNoCase(n, attribute.first); });
+                                           [&](const std::wstring& n) { return n == attribute.first; });
             if (!known) names.push_back(attribute.first);
         }
     }
@@ -135,31 +146,36 @@ std::vector<std::wstring> PropertyNames(const ElementData& element) {
 
 HRESULT ClearElement(const ElementData& element) {
     if (HRESULT hr = Editable(element); FAILED(hr)) return hr;
+    element.document->Touch(*element.node);
     element.node->attributes.clear();
     while (!element.node->children.empty()) element.node->Remove(element.node->children.back().get());
-    if (element.inherited && element.schema->collection) element.node->Insert(Node::Element(std::wstring(kClear)));
-    element.document->Touch();
+    // What is left comes from the levels above; the element, and the section
+    // groups or <location> it leaves empty, are no longer written.
+    for (Node::Ptr at = element.node; at && at != element.keep; at = at->parent.lock()) at->implicit = true;
     return S_OK;
 }
 
 std::vector<Entry> Entries(const ElementData& owner) {
     std::vector<Entry> list;
     if (!owner.schema->collection) return list;
-    if (owner.inherited) Apply(list, *owner.inherited, *owner.schema->collection, true);
+    for (const auto& level : owner.inherited) {
+        if (level) Apply(list, *level, *owner.schema->collection, true);
+    }
     Apply(list, *owner.node, *owner.schema->collection, owner.readOnly);
     return list;
 }
 
 ElementData EntryData(const ElementData& owner, const Entry& entry) {
-    return ElementData{owner.document, entry.node, nullptr, owner.schema->collection->entry,
-                       owner.readOnly || entry.inherited};
+    return ElementData{owner.document, entry.node, {}, owner.schema->collection->entry,
+                       owner.readOnly || entry.inherited, entry.node};
 }
 
 HRESULT NewEntry(const ElementData& owner, std::wstring_view name, ElementData& entry) {
     if (!owner.schema->collection) return kNotSupported;
     const CollectionSchema& collection = *owner.schema->collection;
     if (name != collection.addName) return kInvalidIndex;
-    entry = ElementData{owner.document, Node::Element(collection.addName), nullptr, collection.entry, false};
+    Node::Ptr node = Node::Element(collection.addName);
+    entry = ElementData{owner.document, node, {}, collection.entry, false, node};
     return S_OK;
 }
 
@@ -198,7 +214,7 @@ HRESULT AddEntry(const ElementData& owner, const ElementData& entry, int positio
     }
     entry.node->implicit = false;
     owner.node->Insert(entry.node, at);
-    owner.document->Touch();
+    owner.document->Touch(*owner.node);
     return S_OK;
 }
 
@@ -218,7 +234,7 @@ HRESULT DeleteEntry(const ElementData& owner, size_t index) {
         }
         owner.node->Insert(remove);
     }
-    owner.document->Touch();
+    owner.document->Touch(*owner.node);
     return S_OK;
 }
 
@@ -231,9 +247,9 @@ HRESULT ClearEntries(const ElementData& owner) {
         if (IsCollectionItem(*child, collection)) items.push_back(child.get());
     }
     for (Node* item : items) owner.node->Remove(item);
-    // At site level the server's entries stay out only with a <clear/>.
-    if (owner.inherited) owner.node->Insert(Node::Element(std::wstring(kClear)), 0);
-    owner.document->Touch();
+    // At site level the inherited entries stay out only with a <clear/>.
+    if (!owner.inherited.empty()) owner.node->Insert(Node::Element(std::wstring(kClear)), 0);
+    owner.document->Touch(*owner.node);
     return S_OK;
 }
 

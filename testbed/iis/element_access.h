@@ -1,8 +1,9 @@
 #pragma once
 // What the element, property and collection objects do, on plain data: child
-// elements made on first use, property reads that fall back to the server
-// level and to the schema's default, and collections as live views of the
-// tree (at site level: the server's entries, unless cleared, then the site's).
+// elements made on first use, property reads that fall back to the levels
+// above and to the schema's default, and collections as live views of the
+// tree (at site level: each level's entries in turn, outermost first, with
+// each level's <clear/> and <remove/> applied).
 #include <windows.h>
 #include <oaidl.h>
 
@@ -21,11 +22,11 @@ namespace iisadmin {
 HRESULT ChildElement(const ElementData& owner, std::wstring_view name, ElementData& child);
 
 // The property's schema and its spelling; 0x80070585 when neither the schema
-// nor the element knows the name. A null schema is an attribute of the file
+// nor the element knows the name, letter case included. A null schema is an attribute of the file
 // the schema does not describe (plain text).
 HRESULT FindProperty(const ElementData& element, std::wstring_view name, const PropertySchema*& schema,
                      std::wstring& spelling);
-// The property's value: set here, else at server level, else the default;
+// The property's value: set here, else on the nearest level above, else the default;
 // nothing when none applies. 0x8007000D for a stored text of the wrong type.
 // A runtime property (a pool's "state") comes from the running server: for an
 // element not in the committed file 0x800710D8; writing or clearing one
@@ -38,7 +39,9 @@ HRESULT ResetProperty(const ElementData& element, std::wstring_view spelling);
 // Schema properties first, then attributes of the file the schema lacks.
 std::vector<std::wstring> PropertyNames(const ElementData& element);
 
-// Element::Clear: every attribute and child of the element removed here.
+// Element::Clear: every attribute and child of the element removed at this
+// level, so the levels above answer again; the element (unless it is a
+// collection entry) and what it leaves empty are no longer written.
 HRESULT ClearElement(const ElementData& element);
 
 struct Entry {

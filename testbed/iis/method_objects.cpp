@@ -113,8 +113,9 @@ public:
             if (auto n = IntegerOf(index)) {
                 if (*n >= 0 && static_cast<size_t>(*n) < methods.size()) found = &methods[static_cast<size_t>(*n)];
             } else if (auto name = NameOf(index)) {
+                // Exact names, as IIS's schema spells them: "start" is no method.
                 for (const auto& method : methods) {
-                    if (EqualsNoCase(method, *name)) found = &method;
+                    if (method == *name) found = &method;
                 }
             } else {
                 return E_INVALIDARG;

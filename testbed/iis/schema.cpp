@@ -3,8 +3,6 @@
 #include <deque>
 #include <map>
 
-#include "config_node.h"
-
 namespace iisadmin {
 namespace {
 
@@ -13,7 +11,12 @@ using Values = std::vector<EnumValue>;
 PropertySchema Text(std::wstring name, std::optional<std::wstring> def = std::wstring()) {
     return {std::move(name), ValueType::String, std::move(def), {}, false};
 }
-PropertySchema Key(std::wstring name) { return {std::move(name), ValueType::String, std::nullopt, {}, false}; }
+// A unique key of a collection entry: always required.
+PropertySchema Key(std::wstring name) {
+    PropertySchema key{std::move(name), ValueType::String, std::nullopt, {}, false};
+    key.required = true;
+    return key;
+}
 PropertySchema Bool(std::wstring name, bool def) {
     return {std::move(name), ValueType::Bool, std::wstring(def ? L"true" : L"false"), {}, false};
 }
@@ -28,6 +31,14 @@ PropertySchema Flags(std::wstring name, std::wstring def, Values values) {
 }
 PropertySchema RuntimeEnum(std::wstring name, Values values) {
     return {std::move(name), ValueType::Enum, std::nullopt, std::move(values), true};
+}
+PropertySchema Required(PropertySchema property) {
+    property.required = true;
+    return property;
+}
+PropertySchema CaseSensitive(PropertySchema property) {
+    property.caseSensitive = true;
+    return property;
 }
 
 // All schema objects live here, so the pointers between them stay valid.
@@ -52,13 +63,14 @@ private:
         return &schema;
     }
     // A collection of keyed entries with nothing else to them.
-    ElementSchema* KeyedList(std::wstring name, std::wstring add, std::wstring key,
+    ElementSchema* KeyedList(std::wstring name, std::wstring add, PropertySchema key,
                              std::vector<PropertySchema> more = {}) {
-        std::vector<PropertySchema> entryProperties{Key(key)};
+        std::wstring keyName = key.name;
+        std::vector<PropertySchema> entryProperties{std::move(key)};
         for (auto& p : more) entryProperties.push_back(std::move(p));
         ElementSchema* entry = New(add, std::move(entryProperties));
         ElementSchema* list = New(std::move(name));
-        list->collection = CollectionSchema{std::move(add), entry, {{std::move(key)}}};
+        list->collection = CollectionSchema{std::move(add), entry, {{std::move(keyName)}}};
         return list;
     }
 
@@ -101,8 +113,8 @@ void Tables::BuildSites() {
     application->children = {directoryDefaults};
     application->collection = CollectionSchema{L"virtualDirectory", directory, {{L"path"}}};
 
-    // IIS numbers sites itself when none is given, so only the name must be set.
-    auto site = New(L"site", {Key(L"name"), UInt(L"id", std::nullopt), Bool(L"serverAutoStart", true)});
+    // The manager numbers no site itself: a site without its id fails the commit.
+    auto site = New(L"site", {Key(L"name"), Required(UInt(L"id", std::nullopt)), Bool(L"serverAutoStart", true)});
     site->children = {bindings, limits, logFile, traceLogging, applicationDefaults, directoryDefaults};
     site->collection = CollectionSchema{L"application", application, {{L"path"}}};
     site->methods = {L"Start", L"Stop"};
@@ -174,7 +186,8 @@ void Tables::BuildApplicationPools() {
 }
 
 void Tables::BuildWebServer() {
-    auto restriction = New(L"add", {Key(L"path"), Bool(L"allowed", false), Text(L"groupId"), Text(L"description")});
+    auto restriction =
+        New(L"add", {Key(L"path"), Required(Bool(L"allowed", false)), Text(L"groupId"), Text(L"description")});
     auto restrictions = New(L"isapiCgiRestriction",
                             {Bool(L"notListedIsapisAllowed", false), Bool(L"notListedCgisAllowed", false)});
     restrictions->collection = CollectionSchema{L"add", restriction, {{L"path"}}};
@@ -186,7 +199,9 @@ void Tables::BuildWebServer() {
                         {L"NoRemoteScript", 16384}};
     const Values resourceTypes{{L"File", 0}, {L"Directory", 1}, {L"Either", 2}, {L"Unspecified", 3}};
     const Values requireAccess{{L"None", 0}, {L"Read", 1}, {L"Write", 2}, {L"Script", 3}, {L"Execute", 4}};
-    auto handler = New(L"add", {Key(L"name"), Text(L"path"), Text(L"verb"), Text(L"type"), Text(L"modules"),
+    auto handler = New(L"add", {CaseSensitive(Key(L"name")), Required(Text(L"path")),
+                                CaseSensitive(Required(Text(L"verb"))), Text(L"type"),
+                                Text(L"modules", L"ManagedPipelineHandler"),
                                 Text(L"scriptProcessor"), Enum(L"resourceType", L"Unspecified", resourceTypes),
                                 Enum(L"requireAccess", L"Script", requireAccess), Bool(L"allowPathInfo", false),
                                 Text(L"preCondition"), UInt(L"responseBufferLimit", L"4194304")});
@@ -194,20 +209,22 @@ void Tables::BuildWebServer() {
     handlers->collection = CollectionSchema{L"add", handler, {{L"name"}}};
     sections_[L"system.webServer/handlers"] = handlers;
 
-    auto files = KeyedList(L"files", L"add", L"value");
+    auto files = KeyedList(L"files", L"add", Key(L"value"));
     auto defaultDocument = New(L"defaultDocument", {Bool(L"enabled", true)});
     defaultDocument->children = {files};
     sections_[L"system.webServer/defaultDocument"] = defaultDocument;
 
-    auto headerLimits = KeyedList(L"headerLimits", L"add", L"header", {UInt(L"sizeLimit", L"0")});
+    auto headerLimits = KeyedList(L"headerLimits", L"add", Key(L"header"), {Required(UInt(L"sizeLimit", L"0"))});
     auto requestLimits = New(L"requestLimits", {UInt(L"maxAllowedContentLength", L"30000000"),
                                                 UInt(L"maxUrl", L"4096"), UInt(L"maxQueryString", L"2048")});
     requestLimits->children = {headerLimits};
-    auto fileExtensions = KeyedList(L"fileExtensions", L"add", L"fileExtension", {Bool(L"allowed", true)});
+    auto fileExtensions =
+        KeyedList(L"fileExtensions", L"add", Key(L"fileExtension"), {Required(Bool(L"allowed", true))});
     fileExtensions->properties = {Bool(L"allowUnlisted", true), Bool(L"applyToWebDAV", true)};
-    auto verbs = KeyedList(L"verbs", L"add", L"verb", {Bool(L"allowed", true)});
+    auto verbs = KeyedList(L"verbs", L"add", CaseSensitive(Key(L"verb")), {Required(Bool(L"allowed", true))});
     verbs->properties = {Bool(L"allowUnlisted", true), Bool(L"applyToWebDAV", true)};
-    auto hiddenSegments = KeyedList(L"hiddenSegments", L"add", L"segment");
+    // Segments such as "bin" or "Update" that no request may name.
+    auto hiddenSegments = KeyedList(L"hiddenSegments", L"add", Key(L"segment"));
     hiddenSegments->properties = {Bool(L"applyToWebDAV", true)};
     auto rule = New(L"filteringRule", {Key(L"name"), Bool(L"scanUrl", false), Bool(L"scanQueryString", false),
                                        Bool(L"scanAllRaw", false)});
@@ -221,10 +238,10 @@ void Tables::BuildWebServer() {
                            requestLimits,
                            verbs,
                            hiddenSegments,
-                           KeyedList(L"denyUrlSequences", L"add", L"sequence"),
-                           KeyedList(L"alwaysAllowedUrls", L"add", L"url"),
-                           KeyedList(L"alwaysAllowedQueryStrings", L"add", L"queryString"),
-                           KeyedList(L"denyQueryStringSequences", L"add", L"sequence"),
+                           KeyedList(L"denyUrlSequences", L"add", Key(L"sequence")),
+                           KeyedList(L"alwaysAllowedUrls", L"add", Key(L"url")),
+                           KeyedList(L"alwaysAllowedQueryStrings", L"add", Key(L"queryString")),
+                           KeyedList(L"denyQueryStringSequences", L"add", Key(L"sequence")),
                            rules};
     sections_[L"system.webServer/security/requestFiltering"] = filtering;
 }
@@ -245,14 +262,14 @@ const Tables& Schema() {
 
 const PropertySchema* ElementSchema::Property(std::wstring_view property) const {
     for (const auto& p : properties) {
-        if (EqualsNoCase(p.name, property)) return &p;
+        if (p.name == property) return &p;
     }
     return nullptr;
 }
 
 const ElementSchema* ElementSchema::Child(std::wstring_view child) const {
     for (const ElementSchema* c : children) {
-        if (EqualsNoCase(c->name, child)) return c;
+        if (c->name == child) return c;
     }
     return nullptr;
 }

@@ -25,6 +25,12 @@ struct PropertySchema {
     // Answered by the running server rather than the file (a pool's "state"):
     // read-only, never stored.
     bool runtime = false;
+    // Must be set on every entry of its collection when the configuration is
+    // committed; unique keys always are.
+    bool required = false;
+    // As a key, compared with letter case (handler names, verbs); other keys
+    // compare without it.
+    bool caseSensitive = false;
 };
 
 struct ElementSchema;
@@ -49,8 +55,9 @@ struct ElementSchema {
     std::vector<std::wstring> methods;
     RunKind run = RunKind::None;
 
-    const PropertySchema* Property(std::wstring_view property) const;  // case-insensitive
-    const ElementSchema* Child(std::wstring_view child) const;         // case-insensitive
+    // Names compare exactly, as in IIS's schema: "Id" is not "id".
+    const PropertySchema* Property(std::wstring_view property) const;
+    const ElementSchema* Child(std::wstring_view child) const;
 };
 
 // The schema of a section by its full name ("system.webServer/handlers"),

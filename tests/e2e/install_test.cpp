@@ -166,7 +166,14 @@ TEST_F(Installation, BothWithSqlServerOnPort80MovesTheDefaultWebSite) {
     EXPECT_NE(iis.find(R"(bindingInformation="*:80:")"), std::string::npos);
     EXPECT_NE(iis.find(R"(<add name="TCorvanta10" autoStart="true" managedPipelineMode="Classic")"), std::string::npos);
     EXPECT_NE(iis.find(R"(path="c:\TCorvanta10\TCorvanta10.dll" allowed="true")"), std::string::npos);
-    EXPECT_NE(iis.find(R"(maxAllowedContentLength="524288000")"), std::string::npos);
+    // The site's own settings are in its web.config, as IIS keeps them.
+    const std::string site = IisSiteWebConfig("TCorvanta10");
+    EXPECT_NE(site.find(R"(<add name="TovinSoft CorvantaApp v10.1" path="*.dll" verb="GET,POST" modules="IsapiModule")"),
+              std::string::npos)
+        << site;
+    EXPECT_NE(site.find(R"(<add value="TCorvanta10.dll" />)"), std::string::npos);
+    EXPECT_NE(site.find(R"(maxAllowedContentLength="524288000")"), std::string::npos);
+    EXPECT_EQ(iis.find(R"(<location path="TCorvanta10")"), std::string::npos);
     for (const char* feature : {"IIS-WebServerRole", "IIS-ISAPIExtensions", "IIS-NetFxExtensibility45"}) {
         EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\CorvantaTestbed\\Dism\\Features", feature), "<absent>");
         HKEY key = nullptr;

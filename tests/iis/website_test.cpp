@@ -1,18 +1,47 @@
 // The web site installation against the machine's IIS administration stand-in.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "iis/config_access.h"
 #include "iis/module_check.h"
 #include "iis/website.h"
 #include "setup/server_setup.h"
 #include "support/dialog_fixture.h"
 #include "support/registry.h"
+#include "support/temp_folder.h"
 #include "support/testbed_access.h"
 #include "win/text.h"
 
 namespace {
 
 constexpr char MANAGER_CLASS[] = "Software\\Classes\\CLSID\\{2B72133B-3F5B-4602-8952-803546CE3344}\\InprocServer32";
+constexpr char SERVER_FOLDER[] = "C:\\TCorvanta10";
+constexpr char SITE_WEB_CONFIG[] = "C:\\TCorvanta10\\web.config";
+
+// The server folder as the setup leaves it before it configures IIS, which
+// keeps the site's own settings in a web.config there; the file goes with the
+// test and the folder, when the test made it, too.
+class ServerFolder {
+public:
+    ServerFolder() : made_(::CreateDirectoryA(SERVER_FOLDER, nullptr) != 0) {
+        existed_ = ::GetFileAttributesA(SITE_WEB_CONFIG) != INVALID_FILE_ATTRIBUTES;
+        if (existed_) saved_ = ReadFileText(SITE_WEB_CONFIG);
+        ::DeleteFileA(SITE_WEB_CONFIG);
+    }
+    ~ServerFolder() {
+        ::DeleteFileA(SITE_WEB_CONFIG);
+        if (existed_) WriteFileText(SITE_WEB_CONFIG, saved_);
+        if (made_) ::RemoveDirectoryA(SERVER_FOLDER);
+    }
+    ServerFolder(const ServerFolder&) = delete;
+    ServerFolder& operator=(const ServerFolder&) = delete;
+
+private:
+    bool made_;
+    bool existed_ = false;
+    std::string saved_;
+};
 
 class Website : public ContextTest {
 protected:
@@ -26,12 +55,6 @@ protected:
     std::string Config() { return ReadFileText(IIS_CONFIG); }
     bool Has(const std::string& text) { return Config().find(text) != std::string::npos; }
     bool Logged(const std::string& line) { return LogText().find(line + "\r\n") != std::string::npos; }
-    // The site-level settings of a site, as IIS keeps them.
-    std::string Location(const std::string& site) {
-        const std::string config = Config();
-        const size_t start = config.find("<location path=\"" + site + "\"");
-        return start == std::string::npos ? "" : config.substr(start, config.find("</location>", start) - start);
-    }
     static size_t CountIn(const std::string& text, const std::string& part) {
         size_t count = 0;
         for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
@@ -43,6 +66,8 @@ protected:
         for (size_t at = config.find(text); at != std::string::npos; at = config.find(text, at + 1)) ++count;
         return count;
     }
+
+    ServerFolder serverFolder;
 };
 
 TEST_F(Website, ReplacesAnEarlierInstallationUnderItsIdAndStartsIt) {
@@ -62,12 +87,15 @@ TEST_F(Website, ReplacesAnEarlierInstallationUnderItsIdAndStartsIt) {
     EXPECT_TRUE(Has(R"(<add name="TCorvanta108080" autoStart="true" managedPipelineMode="Classic" managedRuntimeVersion="")"));
     // One restriction entry for the module; at site level two handlers, one default document.
     EXPECT_EQ(Count(R"(path="C:\TCorvanta10\TCorvanta10.dll")"), 1u);
-    const std::string site = Location("TCorvanta108080");
+    // The site-level settings are the site's web.config's; the earlier
+    // installation's <location> stays in applicationHost.config as it was.
+    const std::string site = IisSiteWebConfig("TCorvanta108080");
     EXPECT_EQ(CountIn(site, R"(name="TovinSoft CorvantaApp v10.1")"), 1u) << site;
     EXPECT_EQ(CountIn(site, R"(name="StaticFile")"), 1u);
     EXPECT_LT(site.find("TovinSoft CorvantaApp v10.1"), site.find("StaticFile"));
     EXPECT_EQ(CountIn(site, R"(value="TCorvanta10.dll")"), 1u);
     EXPECT_EQ(CountIn(site, R"(maxAllowedContentLength="524288000")"), 1u);
+    EXPECT_EQ(Count(R"(<location path="TCorvanta108080">)"), 1u);
     EXPECT_NE(ReadFileText(IIS_STATE_LOG).find("TCorvanta108080\tStart"), std::string::npos);
     EXPECT_EQ(context.report.failedSteps, 0) << LogText();
 }
@@ -86,9 +114,19 @@ TEST_F(Website, HandlersLockedAtServerLevelChangeNothingAtSiteLevel) {
     IisScenario scenario("handlers-locked");
     Install(1064);
     EXPECT_TRUE(Logged("Server Setup:Please check whether ISAPI is installed"));
-    EXPECT_EQ(Location("TCorvanta10"), "");
+    EXPECT_EQ(IisSiteWebConfig("TCorvanta10"), "");
+    EXPECT_FALSE(Has(R"(<location path="TCorvanta10")"));
     EXPECT_TRUE(Has(R"(<site name="TCorvanta10")"));
     EXPECT_NE(ReadFileText(IIS_STATE_LOG).find("TCorvanta10\tStart"), std::string::npos);
+}
+
+TEST_F(Website, WithoutTheServerFolderTheSiteSettingsCannotBeCommitted) {
+    IisScenario scenario("empty");
+    ::RemoveDirectoryA(SERVER_FOLDER);
+    Install(8080);
+    EXPECT_TRUE(Has(R"(<site name="TCorvanta108080" id="1" serverAutoStart="true">)")) << Config();
+    EXPECT_TRUE(Logged("Server Setup:Could not commit the site settings of TCorvanta108080;0x80070003"));
+    EXPECT_EQ(LogText().find("Successfully Created"), std::string::npos);
 }
 
 TEST_F(Website, InformationServerPortWritesItsConfigurationInstead) {

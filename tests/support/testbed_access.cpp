@@ -112,6 +112,41 @@ IisScenario::~IisScenario() {
     ::DeleteFileA(IIS_STATE_LOG);
 }
 
+namespace {
+
+// The text of the tag starting at the first occurrence of start at or after from.
+std::string TagAfter(const std::string& text, const std::string& start, size_t from, size_t until) {
+    const size_t at = text.find(start, from);
+    if (at == std::string::npos || at >= until) return {};
+    return text.substr(at, text.find('>', at) - at);
+}
+
+std::string AttributeOf(const std::string& tag, const std::string& name) {
+    const std::string key = " " + name + "=\"";
+    const size_t at = tag.find(key);
+    if (at == std::string::npos) return {};
+    const size_t begin = at + key.size();
+    return tag.substr(begin, tag.find('"', begin) - begin);
+}
+
+}  // namespace
+
+std::string IisSiteWebConfig(const std::string& siteName) {
+    const std::string config = ReadFileText(IIS_CONFIG);
+    const size_t site = config.find("<site name=\"" + siteName + "\"");
+    if (site == std::string::npos) return {};
+    const size_t end = config.find("</site>", site);
+    const size_t application = config.find("<application path=\"/\"", site);
+    const std::string directory = TagAfter(config, "<virtualDirectory path=\"/\"", application, end);
+    std::string folder = AttributeOf(directory, "physicalPath");
+    if (folder.empty()) return {};
+    char expanded[MAX_PATH] = {};
+    const DWORD length = ::ExpandEnvironmentStringsA(folder.c_str(), expanded, MAX_PATH);
+    if (length > 0 && length <= MAX_PATH) folder = expanded;
+    if (folder.back() != '\\') folder += '\\';
+    return ReadFileText(folder + "web.config");
+}
+
 std::vector<std::string> DismCalls() {
     std::vector<std::string> calls;
     std::istringstream lines(ReadFileText("C:\\CorvantaTestbed\\dism-calls.log"));

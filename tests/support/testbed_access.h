@@ -86,5 +86,11 @@ private:
     std::string saved_;
 };
 
+// The web.config IIS keeps a site's own settings in (handlers, default
+// document, request filtering): the one in the physical path of the site's
+// root virtual directory, as applicationHost.config names it. "" when the
+// site or the file is not there.
+std::string IisSiteWebConfig(const std::string& siteName);
+
 // The DISM stand-in's call record, one line per call.
 std::vector<std::string> DismCalls();

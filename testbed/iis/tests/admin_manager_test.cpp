@@ -1,11 +1,48 @@
 // The manager as the setup meets it: creation through COM, the sections it
 // reads, what a commit writes (and that nothing is written without one).
+#include <functional>
+
 #include "iis_fixture.h"
 
 namespace iistest {
 namespace {
 
-class AdminManager : public IisTest {};
+class AdminManager : public IisTest {
+protected:
+    static HRESULT PropertyNamed(IAppHostElement* element, const wchar_t* name) {
+        ComPtr<IAppHostProperty> property;
+        Bstr text(name);
+        return element->GetPropertyByName(text.Get(), property.Put());
+    }
+    static HRESULT ListedPropertyNamed(IAppHostElement* element, const wchar_t* name) {
+        ComPtr<IAppHostPropertyCollection> properties;
+        Check(element->get_Properties(properties.Put()), "get_Properties");
+        ComPtr<IAppHostProperty> property;
+        return properties->get_Item(Variant::Text(name).Get(), property.Put());
+    }
+    static HRESULT ChildNamed(IAppHostElement* element, const wchar_t* name) {
+        ComPtr<IAppHostElement> child;
+        Bstr text(name);
+        return element->GetElementByName(text.Get(), child.Put());
+    }
+    static HRESULT ListedChildNamed(IAppHostElement* element, const wchar_t* name) {
+        ComPtr<IAppHostChildElementCollection> children;
+        Check(element->get_ChildElements(children.Put()), "get_ChildElements");
+        ComPtr<IAppHostElement> child;
+        return children->get_Item(Variant::Text(name).Get(), child.Put());
+    }
+    static HRESULT MethodNamed(IAppHostElement* element, const wchar_t* name) {
+        ComPtr<IAppHostMethodCollection> methods;
+        Check(element->get_Methods(methods.Put()), "get_Methods");
+        ComPtr<IAppHostMethod> method;
+        return methods->get_Item(Variant::Text(name).Get(), method.Put());
+    }
+    static HRESULT NewEntryNamed(IAppHostElement* section, const wchar_t* name) {
+        ComPtr<IAppHostElement> entry;
+        Bstr text(name);
+        return CollectionOf(section)->CreateNewElement(text.Get(), entry.Put());
+    }
+};
 
 TEST_F(AdminManager, ReadsTheSitesAndTheirBindingsOfAFreshServer) {
     UseScenario(L"default-web-site");
@@ -38,18 +75,33 @@ TEST_F(AdminManager, ReadsTheSitesAndTheirBindingsOfAFreshServer) {
     EXPECT_EQ(CountOf(CollectionOf(Section(manager.Get(), kRestrictions).Get()).Get()), 0u);
 }
 
-TEST_F(AdminManager, PropertyNamesIgnoreLetterCaseAndUnknownOnesAreRefused) {
+TEST_F(AdminManager, NamesAreExactAsInTheSchemaAndOthersAreRefused) {
     UseScenario(L"default-web-site");
     auto manager = NewManager();
     auto site = ItemAt(CollectionOf(Section(manager.Get(), kSites).Get()).Get(), 0);
-    EXPECT_EQ(Text(site.Get(), L"Id"), L"1");
-    EXPECT_EQ(Text(site.Get(), L"NAME"), L"Default Web Site");
-    ComPtr<IAppHostProperty> property;
-    Bstr unknown(L"colour");
-    EXPECT_EQ(site->GetPropertyByName(unknown.Get(), property.Put()), static_cast<HRESULT>(0x80070585));
-    ComPtr<IAppHostElement> child;
-    Bstr noChild(L"garden");
-    EXPECT_EQ(site->GetElementByName(noChild.Get(), child.Put()), static_cast<HRESULT>(0x80070585));
+    const HRESULT noSuchIndex = static_cast<HRESULT>(0x80070585);
+    EXPECT_EQ(Text(site.Get(), L"id"), L"1");
+    struct Case {
+        const char* what;
+        std::function<HRESULT()> ask;
+        HRESULT expected;
+    } cases[] = {
+        {"property id", [&] { return PropertyNamed(site.Get(), L"id"); }, S_OK},
+        {"property Id", [&] { return PropertyNamed(site.Get(), L"Id"); }, noSuchIndex},
+        {"property NAME", [&] { return PropertyNamed(site.Get(), L"NAME"); }, noSuchIndex},
+        {"property colour", [&] { return PropertyNamed(site.Get(), L"colour"); }, noSuchIndex},
+        {"listed property Name", [&] { return ListedPropertyNamed(site.Get(), L"Name"); }, noSuchIndex},
+        {"child bindings", [&] { return ChildNamed(site.Get(), L"bindings"); }, S_OK},
+        {"child Bindings", [&] { return ChildNamed(site.Get(), L"Bindings"); }, noSuchIndex},
+        {"listed child Bindings", [&] { return ListedChildNamed(site.Get(), L"Bindings"); }, noSuchIndex},
+        {"child garden", [&] { return ChildNamed(site.Get(), L"garden"); }, noSuchIndex},
+        {"method Start", [&] { return MethodNamed(site.Get(), L"Start"); }, S_OK},
+        {"method start", [&] { return MethodNamed(site.Get(), L"start"); }, noSuchIndex},
+        {"new site", [&] { return NewEntryNamed(Section(manager.Get(), kSites).Get(), L"site"); }, S_OK},
+        {"new Site", [&] { return NewEntryNamed(Section(manager.Get(), kSites).Get(), L"Site"); }, noSuchIndex},
+        {"new ADD", [&] { return NewEntryNamed(Section(manager.Get(), kPools).Get(), L"ADD"); }, noSuchIndex},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.ask(), c.expected) << c.what;
 }
 
 TEST_F(AdminManager, EnumerationsReadAsTheirNamesAndAsNumbers) {

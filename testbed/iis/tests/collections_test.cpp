@@ -1,6 +1,10 @@
 // Collections as the setup uses them: the site built from scratch, pools
 // created and refreshed, and IIS's refusals (duplicate keys, names the
-// collection does not take).
+// collection does not take, entries without what the schema requires).
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "iis_fixture.h"
 
 namespace iistest {
@@ -13,7 +17,7 @@ protected:
     void CreateSiteLikeTheSetup(IAppHostElementCollection* sites, const wchar_t* name, short id, const wchar_t* port) {
         auto site = CreateEntry(sites, L"site");
         SetText(site.Get(), L"name", name);
-        Check(Set(site.Get(), L"Id", Variant::Int16(id)), "Id");
+        Check(Set(site.Get(), L"id", Variant::Int16(id)), "id");
         Check(Set(site.Get(), L"serverAutoStart", Variant::Bool(true)), "serverAutoStart");
         auto applications = CollectionOf(site.Get());
         auto application = CreateEntry(applications.Get(), L"application");
@@ -145,11 +149,93 @@ TEST_F(Collections, ASecondEntryWithTheSameKeyIsRefused) {
     SetText(sameId.Get(), L"name", L"Another");
     Check(Set(sameId.Get(), L"id", Variant::Int16(2)), "id");
     EXPECT_EQ(sites->AddElement(sameId.Get(), -1), exists);
+    auto otherCase = CreateEntry(sites.Get(), L"site");
+    SetText(otherCase.Get(), L"name", L"tcorvanta108080");  // site names ignore letter case
+    Check(Set(otherCase.Get(), L"id", Variant::Int16(10)), "id");
+    EXPECT_EQ(sites->AddElement(otherCase.Get(), -1), exists);
     EXPECT_EQ(CountOf(sites.Get()), 2u);
+
+    // Handler names keep their letter case, as IIS's schema says.
+    auto handlers = CollectionOf(Section(manager.Get(), kHandlers).Get());
+    for (const wchar_t* name : {L"StaticFile", L"staticfile"}) {
+        auto handler = CreateEntry(handlers.Get(), L"add");
+        SetText(handler.Get(), L"name", name);
+        SetText(handler.Get(), L"path", L"*");
+        SetText(handler.Get(), L"verb", L"*");
+        EXPECT_EQ(handlers->AddElement(handler.Get(), -1), name[6] == L'F' ? exists : S_OK) << Narrow(name);
+    }
 
     // Once the old site is gone, its name and id are free again.
     Check(sites->DeleteElement(Index(1).Get()), "DeleteElement");
     EXPECT_EQ(sites->AddElement(sameName.Get(), -1), S_OK);
+}
+
+TEST_F(Collections, AnEntryWithoutWhatItsSchemaRequiresFailsTheCommitAndWritesNothing) {
+    using Attributes = std::vector<std::pair<const wchar_t*, const wchar_t*>>;
+    using Opener = std::function<ComPtr<IAppHostElementCollection>(IAppHostWritableAdminManager*)>;
+    auto section = [](const wchar_t* name) -> Opener {
+        return [name](IAppHostWritableAdminManager* m) { return CollectionOf(Section(m, name).Get()); };
+    };
+    auto site = [](IAppHostWritableAdminManager* m) { return ItemAt(CollectionOf(Section(m, kSites).Get()).Get(), 0); };
+    const Opener bindings = [&](IAppHostWritableAdminManager* m) {
+        return CollectionOf(ChildOf(site(m).Get(), L"bindings").Get());
+    };
+    const Opener applications = [&](IAppHostWritableAdminManager* m) { return CollectionOf(site(m).Get()); };
+    const Opener directories = [&](IAppHostWritableAdminManager* m) {
+        return CollectionOf(ItemAt(CollectionOf(site(m).Get()).Get(), 0).Get());
+    };
+    const Opener files = [](IAppHostWritableAdminManager* m) {
+        return CollectionOf(ChildOf(Section(m, kDefaultDocument).Get(), L"files").Get());
+    };
+    const Opener segments = [](IAppHostWritableAdminManager* m) {
+        return CollectionOf(ChildOf(Section(m, kRequestFiltering).Get(), L"hiddenSegments").Get());
+    };
+    const Attributes newSite{{L"name", L"New"}, {L"id", L"5"}};
+    const Attributes binding{{L"protocol", L"http"}, {L"bindingInformation", L"*:81:"}};
+    const Attributes restriction{{L"path", L"C:\\x.dll"}, {L"allowed", L"true"}};
+    const Attributes handler{{L"name", L"X"}, {L"path", L"*.x"}, {L"verb", L"GET"}};
+    struct Case {
+        Opener collection;
+        const wchar_t* add;
+        Attributes attributes;
+        const wchar_t* missing;
+    } cases[] = {
+        {section(kSites), L"site", newSite, L"id"},
+        {section(kSites), L"site", newSite, L"name"},
+        {bindings, L"binding", binding, L"protocol"},
+        {bindings, L"binding", binding, L"bindingInformation"},
+        {applications, L"application", {{L"path", L"/app"}}, L"path"},
+        {directories, L"virtualDirectory", {{L"path", L"/v"}, {L"physicalPath", L"C:\\v"}}, L"path"},
+        {section(kPools), L"add", {{L"name", L"Pool"}}, L"name"},
+        {section(kRestrictions), L"add", restriction, L"path"},
+        {section(kRestrictions), L"add", restriction, L"allowed"},
+        {section(kHandlers), L"add", handler, L"name"},
+        {section(kHandlers), L"add", handler, L"path"},
+        {section(kHandlers), L"add", handler, L"verb"},
+        {files, L"add", {{L"value", L"start.htm"}}, L"value"},
+        {segments, L"add", {{L"segment", L"Update"}}, L"segment"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(std::wstring(c.add) + L" without " + c.missing));
+        UseScenario(L"default-web-site");
+        const std::string before = ConfigText();
+        auto manager = NewManager();
+        auto collection = c.collection(manager.Get());
+        auto entry = CreateEntry(collection.Get(), c.add);
+        for (const auto& [name, value] : c.attributes) SetText(entry.Get(), name, value);
+        ASSERT_EQ(collection->AddElement(entry.Get(), -1), S_OK);
+        ComPtr<IAppHostProperty> property;
+        Bstr name(c.missing);
+        Check(entry->GetPropertyByName(name.Get(), property.Put()), "GetPropertyByName");
+        Check(property->Clear(), "property Clear");
+        EXPECT_EQ(manager->CommitChanges(), static_cast<HRESULT>(0x8007000D));
+        EXPECT_EQ(ConfigText(), before);
+        // Given its value again, the same entry is written.
+        for (const auto& [attribute, value] : c.attributes) {
+            if (std::wstring_view(attribute) == c.missing) SetText(entry.Get(), attribute, value);
+        }
+        EXPECT_EQ(manager->CommitChanges(), S_OK);
+    }
 }
 
 TEST_F(Collections, AnEntryNeedsItsKeyAndTheNameTheCollectionTakes) {

@@ -84,6 +84,39 @@ std::string IisTest::ConfigText() {
 
 std::string IisTest::StateLog() { return iisadmin::ReadWholeFile(iisadmin::kStateLog, nullptr).value_or(""); }
 
+SiteFolder::SiteFolder(std::wstring folder) : folder_(std::move(folder)) {
+    for (std::wstring at = folder_; ::GetFileAttributesW(at.c_str()) == INVALID_FILE_ATTRIBUTES;) {
+        made_.push_back(at);
+        const size_t slash = at.rfind(L'\\');
+        if (slash == std::wstring::npos || slash <= 2) break;
+        at.resize(slash);
+    }
+    for (auto folder = made_.rbegin(); folder != made_.rend(); ++folder) ::CreateDirectoryW(folder->c_str(), nullptr);
+    saved_ = iisadmin::ReadWholeFile(WebConfigPath(), nullptr);
+    ::DeleteFileW(WebConfigPath().c_str());
+}
+
+SiteFolder::~SiteFolder() {
+    ::DeleteFileW(WebConfigPath().c_str());
+    if (saved_) {
+        try {
+            WriteFileBytes(WebConfigPath(), *saved_);
+        } catch (const Failure& failure) {
+            ADD_FAILURE() << failure.what();  // a destructor must not throw
+        }
+        return;
+    }
+    for (const auto& folder : made_) ::RemoveDirectoryW(folder.c_str());
+}
+
+std::string SiteFolder::WebConfig() const { return iisadmin::ReadWholeFile(WebConfigPath(), nullptr).value_or(""); }
+
+bool SiteFolder::HasWebConfig() const {
+    return ::GetFileAttributesW(WebConfigPath().c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void SiteFolder::WriteWebConfig(std::string_view bytes) const { WriteFileBytes(WebConfigPath(), bytes); }
+
 HRESULT IisTest::CreateManager(ComPtr<IAppHostWritableAdminManager>& manager) {
     return ::CoCreateInstance(CLSID_AppHostWritableAdminManager, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IAppHostWritableAdminManager, manager.PutVoid());

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "win/app_host_admin.h"
 #include "win/com.h"
@@ -46,6 +47,28 @@ private:
     win::ComInit com_{COINIT_MULTITHREADED};
     std::optional<std::string> savedConfig_;
     std::optional<std::string> savedLog_;
+};
+
+// A site's folder for the test's duration: made (with its parents) when
+// missing and its web.config taken away; afterwards both are as they were.
+class SiteFolder {
+public:
+    explicit SiteFolder(std::wstring folder);
+    ~SiteFolder();
+    SiteFolder(const SiteFolder&) = delete;
+    SiteFolder& operator=(const SiteFolder&) = delete;
+
+    // The web.config's text; "" when there is none.
+    std::string WebConfig() const;
+    bool HasWebConfig() const;
+    void WriteWebConfig(std::string_view bytes) const;
+
+private:
+    std::wstring WebConfigPath() const { return folder_ + L"\\web.config"; }
+
+    std::wstring folder_;
+    std::vector<std::wstring> made_;  // innermost first
+    std::optional<std::string> saved_;
 };
 
 struct Failure : std::runtime_error {

@@ -20,7 +20,7 @@ TEST_F(SiteMethods, StartAndStopAreRecordedInOrder) {
     auto site = Site(manager.Get(), L"TCorvanta108080");
     EXPECT_EQ(Run(site.Get(), L"Start"), S_OK);
     EXPECT_EQ(Run(site.Get(), L"Stop"), S_OK);
-    EXPECT_EQ(Run(site.Get(), L"start"), S_OK);
+    EXPECT_EQ(Run(site.Get(), L"Start"), S_OK);
     EXPECT_EQ(StateLog(), "TCorvanta108080\tStart\r\nTCorvanta108080\tStop\r\nTCorvanta108080\tStart\r\n");
 }
 
@@ -51,6 +51,7 @@ TEST_F(SiteMethods, ASiteNotYetCommittedCannotBeStarted) {
     auto sites = CollectionOf(Section(manager.Get(), kSites).Get());
     auto site = CreateEntry(sites.Get(), L"site");
     SetText(site.Get(), L"name", L"TCorvanta10");
+    Check(Set(site.Get(), L"id", Variant::Int16(2)), "id");
     Check(sites->AddElement(site.Get(), -1), "AddElement");
     EXPECT_EQ(Run(site.Get(), L"Start"), static_cast<HRESULT>(0x800710D8));
     ASSERT_EQ(manager->CommitChanges(), S_OK);
@@ -90,6 +91,7 @@ TEST_F(SiteMethods, MovingTheOtherSiteAwayFreesThePort) {
     SetText(ItemAt(other.Get(), 0).Get(), L"bindingInformation", L"*:8080:");
     auto site = CreateEntry(sites.Get(), L"site");
     SetText(site.Get(), L"name", L"TCorvanta10");
+    Check(Set(site.Get(), L"id", Variant::Int16(2)), "id");
     Check(sites->AddElement(site.Get(), -1), "AddElement");
     auto bindings = CollectionOf(ChildOf(site.Get(), L"bindings").Get());
     auto binding = CreateEntry(bindings.Get(), L"binding");

@@ -47,7 +47,8 @@ TEST_F(PoolMethods, APoolOffersStartStopAndRecycle) {
         EXPECT_EQ(std::wstring(name.View()), expected[i]);
     }
     ComPtr<IAppHostMethod> method;
-    Check(methods->get_Item(Variant::Text(L"recycle").Get(), method.Put()), "get_Item by name");
+    EXPECT_EQ(methods->get_Item(Variant::Text(L"recycle").Get(), method.Put()), kNoSuchIndex);  // exact names
+    Check(methods->get_Item(Variant::Text(L"Recycle").Get(), method.Put()), "get_Item by name");
     Bstr name;
     Check(method->get_Name(name.Put()), "get_Name");
     EXPECT_EQ(std::wstring(name.View()), L"Recycle");
@@ -196,6 +197,7 @@ TEST_F(PoolMethods, ASiteAndAPoolOfOneNameKeepTheirOwnStates) {
     auto sites = CollectionOf(Section(manager.Get(), kSites).Get());
     auto other = CreateEntry(sites.Get(), L"site");
     SetText(other.Get(), L"name", L"Other");
+    Check(Set(other.Get(), L"id", Variant::Int16(3)), "id");
     Check(Set(other.Get(), L"serverAutoStart", Variant::Bool(false)), "serverAutoStart");  // stopped until started
     Check(sites->AddElement(other.Get(), -1), "AddElement");
     auto bindings = CollectionOf(ChildOf(other.Get(), L"bindings").Get());

@@ -1,6 +1,7 @@
 // Value conversions and binding rules, as plain functions.
 #include <gtest/gtest.h>
 
+#include "document.h"
 #include "iis_fixture.h"
 #include "pool_state.h"
 #include "schema.h"
@@ -74,6 +75,35 @@ TEST(Values, VariantsBecomeTheSchemasType) {
     EXPECT_EQ(FormatValue(&length, typed), L"true");
     in.vt = VT_EMPTY;
     EXPECT_EQ(iisadmin::FromVariant(&length, in, typed), E_INVALIDARG);
+}
+
+TEST(EntryKeys, CompareWithLetterCaseOnlyWhereTheSchemaSaysSo) {
+    struct Case {
+        const wchar_t* section;
+        const wchar_t* attribute;
+        const wchar_t* a;
+        const wchar_t* b;
+        bool same;
+    } cases[] = {
+        {L"system.applicationHost/sites", L"name", L"Default Web Site", L"default web site", true},
+        {L"system.applicationHost/applicationPools", L"name", L"TCorvanta10", L"tcorvanta10", true},
+        {L"system.webServer/handlers", L"name", L"StaticFile", L"staticfile", false},
+        {L"system.webServer/handlers", L"name", L"StaticFile", L"StaticFile", true},
+        {L"system.webServer/security/isapiCgiRestriction", L"path", L"C:\\A.dll", L"c:\\a.DLL", true},
+    };
+    for (const auto& c : cases) {
+        const iisadmin::ElementSchema* entry = iisadmin::SectionSchema(c.section)->collection->entry;
+        auto first = iisadmin::Node::Element(L"add");
+        auto second = iisadmin::Node::Element(L"add");
+        first->SetAttribute(c.attribute, c.a);
+        second->SetAttribute(c.attribute, c.b);
+        EXPECT_EQ(iisadmin::EntryKey(*first, *entry, {c.attribute}) == iisadmin::EntryKey(*second, *entry, {c.attribute}),
+                  c.same)
+            << Narrow(c.a) << " / " << Narrow(c.b);
+    }
+    EXPECT_FALSE(iisadmin::EntryKey(*iisadmin::Node::Element(L"add"), *iisadmin::SectionSchema(L"system.webServer/handlers")
+                                                                        ->collection->entry,
+                                    {L"name"}));
 }
 
 TEST(Bindings, ClashOnlyWhenOneListenerWouldServeBoth) {
