@@ -2,8 +2,10 @@
 #include <windows.h>
 
 #include "app/command_line.h"
-#include "core/context.h"
+#include "app/log_place.h"
+#include "app/quiet_run.h"
 #include "app/startup.h"
+#include "core/context.h"
 #include "setup/companions.h"
 #include "ui/sql_check.h"
 
@@ -17,20 +19,27 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     // First of all: no DLL is ever loaded from the setup's own folder.
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     theInstance = instance;
+    const std::wstring_view tail = commandLine ? commandLine : L"";
+    const std::vector<std::string> words = CommandLineWords(tail);
+    const bool quiet = HasQuietWord(words);
     // One setup at a time: taken before anything is written, held to the end.
     const win::KernelHandle setupLock = TakeSetupLock();
     if (!setupLock) {
-        theContext.host.ShowBox(nullptr, ANOTHER_SETUP_TEXT, "TovinSoft Corvanta Version 10.1 App",
-                                MB_OK | MB_ICONINFORMATION);
+        if (!quiet) {
+            theContext.host.ShowBox(nullptr, ANOTHER_SETUP_TEXT, MESSAGE_CAPTION, MB_OK | MB_ICONINFORMATION);
+        }
         return EXIT_ANOTHER_SETUP_RUNNING;
     }
-    const std::wstring_view tail = commandLine ? commandLine : L"";
     theContext.startDirectory = CurrentDirectory();
-    theContext.modeFlags = ParseModeFlags(CommandLineText(tail));
-    theContext.commandLineServer = SwitchValue(CommandLineWords(tail), "server");
+    theContext.logHeader = LogHeaderLine(::GetCommandLineW(), tail);
+    theContext.commandLineServer = SwitchValue(words, "server");
+    if (quiet) return static_cast<int>(RunQuiet(theContext, words));
+
+    theContext.modeFlags = DialogModeFlags(tail);
+    PlaceLog(theContext, SwitchValue(words, "log"));
     if (!InitializeCom(theContext)) {
         theContext.CloseLog();
-        return 1;
+        return EXIT_FAILED_STEPS;
     }
     OpenFirstDialog(theContext, showCommand);
     const int exitCode = RunMessageLoop();

@@ -46,6 +46,17 @@ int SetupContext::Ask(const std::string& text, const std::string& caption, UINT 
 }
 
 int SetupContext::ShowMessage(const std::string& text) {
-    host.ShowBox(::GetActiveWindow(), text, "TovinSoft Corvanta Version 10.1 App", MB_OK | MB_ICONINFORMATION);
+    if (quiet) {
+        Log(LOG_UI, BoxLogText(MESSAGE_CAPTION, text));
+        return 0;
+    }
+    host.ShowBox(::GetActiveWindow(), text, MESSAGE_CAPTION, MB_OK | MB_ICONINFORMATION);
     return 0;
+}
+
+std::string BoxLogText(std::string_view caption, std::string_view text) {
+    std::string line(caption);
+    line += ": ";
+    for (char c : text) line += (c == '\r' || c == '\n') ? ' ' : c;
+    return line;
 }

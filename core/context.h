@@ -100,6 +100,15 @@ public:
     COLORREF textColour = WHITE_TEXT;
     win::FileHandle logFile;
     bool logFileOpened = false;  // one attempt per process, also when it failed
+    // Where the log goes (/log=, else the start folder or, for a setup started
+    // from the Windows folder, the product's log folder); empty: the start folder.
+    std::string logPath;
+    // The log's first line, written when the log is opened; empty: none.
+    std::string logHeader;
+    // Whether a build that trusts only its own test key says so in the log.
+    bool announceTestKey = true;
+    // A quiet run: no window and no box; what a box would say goes to the log.
+    bool quiet = false;
     SetupFlags setupFlags = 0;
     std::string hosts;
     std::string proxy;
@@ -135,6 +144,8 @@ public:
     // that started it counts its failure when it gives up.
     int LogCreateProcessFailure();
     void CloseLog();
+    // Opens the log at `path` now, afresh; false when it cannot be written there.
+    bool OpenLogAt(const std::string& path);
     std::string LogFilePath() const;
     // A box the user must see during a run, asked through the observer.
     int Ask(const std::string& text, const std::string& caption, UINT type);
@@ -144,7 +155,8 @@ public:
     // Whoever shows the run, from now on; nothing: only the log.
     void Watch(std::unique_ptr<RunObserver> watcher);
 
-    // The information box of the front end; 0 once the user closed it.
+    // The information box of the front end; 0 once the user closed it. In a
+    // quiet run the text goes to the log instead.
     int ShowMessage(const std::string& text);
 
 private:
@@ -162,9 +174,16 @@ private:
     private:
         SetupHost& host_;
     };
+    // Opens the log (header first); the log's lock is held.
+    void OpenLogLocked();
     HostObserver hostObserver_;
     std::mutex logMutex_;
 };
+
+// The caption of the front end's information boxes.
+constexpr char MESSAGE_CAPTION[] = "TovinSoft Corvanta Version 10.1 App";
+// A box's text as a quiet run logs it: "<caption>: <text>", line ends as blanks.
+std::string BoxLogText(std::string_view caption, std::string_view text);
 
 // The process's instance handle, used by the dialogs and the window
 // procedures that Windows calls without our arguments.

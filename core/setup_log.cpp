@@ -1,5 +1,7 @@
 #include "core/setup_log.h"
 
+#include <cstdio>
+
 #include "core/context.h"
 #include "core/package_keys.h"
 #include "win/file_links.h"
@@ -32,6 +34,21 @@ std::string ComposeLogLine(LogCategory category, std::string_view message,
 
 std::string LogFilePathIn(std::string_view startDirectory) {
     return text::JoinPath(text::TrimTrailingBlanks(startDirectory), LOG_FILE_NAME);
+}
+
+std::string UtcOffsetText(int minutes) {
+    const char sign = minutes < 0 ? '-' : '+';
+    const int magnitude = minutes < 0 ? -minutes : minutes;
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%02d:%02d", sign, magnitude / 60, magnitude % 60);
+    return text;
+}
+
+std::string ComposeLogHeader(const LogHeaderFacts& facts) {
+    const std::string header = "Corvanta Setup " + facts.version + " started " + facts.localTime + " (UTC" +
+                               UtcOffsetText(facts.utcOffsetMinutes) + ") as " + facts.account +
+                               "; command line: " + facts.commandLine;
+    return ComposeLogLine(0, header, {}, {});
 }
 
 std::string CreateProcessFailureText(unsigned long code, std::string_view systemText) {
@@ -68,9 +85,28 @@ win::FileHandle OpenLogFile(const std::string& path) {
     return file;
 }
 
-std::string SetupContext::LogFilePath() const { return LogFilePathIn(startDirectory); }
+std::string SetupContext::LogFilePath() const { return logPath.empty() ? LogFilePathIn(startDirectory) : logPath; }
 
 void SetupContext::SetStatus(std::string_view text) { observer->Status(std::string(text)); }
+
+void SetupContext::OpenLogLocked() {
+    logFileOpened = true;
+    logFile = OpenLogFile(LogFilePath());
+    if (logFile && !logHeader.empty() && !WriteLogLine(logFile, logHeader)) logFile.Reset();
+    // Every log of a run says when the build trusts only its own test key.
+    if (logFile && announceTestKey && PackageKeysAreTestKey() &&
+        !WriteLogLine(logFile, ComposeLogLine(LOG_UI, TEST_KEY_NOTICE, {}, {}))) {
+        logFile.Reset();
+    }
+}
+
+bool SetupContext::OpenLogAt(const std::string& path) {
+    std::lock_guard<std::mutex> lock(logMutex_);
+    logFile.Reset();
+    logPath = path;
+    OpenLogLocked();
+    return static_cast<bool>(logFile);
+}
 
 int SetupContext::Log(LogCategory category, std::string_view message, std::optional<std::string_view> detail1,
                       std::optional<std::string_view> detail2) {
@@ -78,15 +114,7 @@ int SetupContext::Log(LogCategory category, std::string_view message, std::optio
     {
         // The run's thread and the dialog's may both write.
         std::lock_guard<std::mutex> lock(logMutex_);
-        if (!logFileOpened) {
-            logFileOpened = true;
-            logFile = OpenLogFile(LogFilePath());
-            // Every log says when the build trusts only its own test key.
-            if (logFile && PackageKeysAreTestKey() &&
-                !WriteLogLine(logFile, ComposeLogLine(LOG_UI, TEST_KEY_NOTICE, {}, {}))) {
-                logFile.Reset();
-            }
-        }
+        if (!logFileOpened) OpenLogLocked();
         // A log that cannot be written is given up, and the final box says so.
         if (logFile && !WriteLogLine(logFile, line)) logFile.Reset();
     }

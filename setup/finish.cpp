@@ -4,33 +4,31 @@
 
 #include "core/context.h"
 
-void FinishProcess(SetupContext& context) {
-    const char* successLine = context.report.successLine;
-    const char* successBox = context.report.successBox;
-    std::string notes =
-        context.report.restartRequired ? "\nPlease restart the computer to complete the installation." : "";
+unsigned FinishProcess(SetupContext& context) {
+    const RunReport& report = context.report;
+    std::string notes = report.restartRequired ? "\nPlease restart the computer to complete the installation." : "";
     // Without its log an administrator would not know what happened.
     if (context.logFileOpened && !context.logFile) {
         notes += "\nThe setup log could not be written: " + context.LogFilePath();
     }
-    if (context.report.cancelled) {
-        context.Log(LOG_UI, "Setup was cancelled");
-        context.CloseLog();
-        context.ShowMessage("Setup was cancelled" + notes);
-        context.host.EndProcess(EXIT_CANCELLED);
-        return;
+    std::string line;
+    std::string box;
+    if (report.cancelled) {
+        line = "Setup was cancelled";
+        box = line + notes;
+    } else if (report.failedSteps == 0) {
+        line = report.successLine;
+        box = report.successBox + notes;
+    } else {
+        line = "Setup completed with errors";
+        box = "Setup completed with errors. See the setup log: " + context.LogFilePath() + notes;
     }
-    if (context.report.failedSteps == 0) {
-        context.Log(LOG_UI, successLine);
-        context.CloseLog();
-        context.ShowMessage(successBox + notes);
-        context.host.EndProcess(0);
-        return;
-    }
-    // Administrators deploy unattended and read the exit code.
-    context.Log(LOG_UI, "Setup completed with errors");
-    const std::string logPath = context.LogFilePath();
+    const unsigned exitCode = ExitCodeFor(report);
+    context.Log(LOG_UI, line);
+    // A quiet run shows no box: what it would say goes to the log.
+    if (context.quiet) context.ShowMessage(box);
     context.CloseLog();
-    context.ShowMessage("Setup completed with errors. See the setup log: " + logPath + notes);
-    context.host.EndProcess(1);
+    if (!context.quiet) context.ShowMessage(box);
+    context.host.EndProcess(exitCode);
+    return exitCode;
 }

@@ -49,24 +49,37 @@ void RefuseLink(SetupContext& context, LogCategory category, const std::string& 
     context.Fail(category, LinkRefusalText(path));
 }
 
+ProtectedFolder MakeProtectedFolder(const std::string& folder) {
+    ProtectedFolder out;
+    out.path = WithoutTrailingSeparator(folder);
+    if (auto link = LinkAlong(out.path)) {
+        out.ready = FolderReady::Link;
+        out.link = *link;
+        return out;
+    }
+    if (!IsFolder(out.path) && (!CreateFolderPath(out.path) || !IsFolder(out.path))) {
+        out.ready = FolderReady::Missing;
+        return out;
+    }
+    if (auto link = LinkAlong(out.path)) {  // made meanwhile by someone else
+        out.ready = FolderReady::Link;
+        out.link = *link;
+        return out;
+    }
+    out.protectError = win::ProtectFolder(out.path);
+    return out;
+}
+
 FolderReady PrepareProtectedFolder(SetupContext& context, LogCategory category, const std::string& folder) {
-    const std::string path = WithoutTrailingSeparator(folder);
-    if (auto link = LinkAlong(path)) {
-        RefuseLink(context, category, *link);
-        return FolderReady::Link;
+    const ProtectedFolder made = MakeProtectedFolder(folder);
+    if (made.ready == FolderReady::Link) {
+        RefuseLink(context, category, made.link);
+    } else if (made.ready == FolderReady::Ready && made.protectError != ERROR_SUCCESS) {
+        context.Fail(category, "Could not set the permissions of " + made.path, win::SystemErrorText(made.protectError));
+    } else if (made.ready == FolderReady::Ready) {
+        context.Log(category, "Permissions of " + made.path + " set to administrators only");
     }
-    if (!IsFolder(path) && (!CreateFolderPath(path) || !IsFolder(path))) return FolderReady::Missing;
-    if (auto link = LinkAlong(path)) {  // made meanwhile by someone else
-        RefuseLink(context, category, *link);
-        return FolderReady::Link;
-    }
-    const DWORD error = win::ProtectFolder(path);
-    if (error != ERROR_SUCCESS) {
-        context.Fail(category, "Could not set the permissions of " + path, win::SystemErrorText(error));
-    } else {
-        context.Log(category, "Permissions of " + path + " set to administrators only");
-    }
-    return FolderReady::Ready;
+    return made.ready;
 }
 
 std::optional<std::string> OwnerRefusal(std::string_view folder, const std::optional<std::string>& ownerSid,

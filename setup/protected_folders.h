@@ -18,6 +18,16 @@ enum class FolderReady { Ready, Link, Missing };
 // Missing: it could not be made (the caller says what that stops).
 FolderReady PrepareProtectedFolder(SetupContext& context, LogCategory category, const std::string& folder);
 
+// The same without a word in the log, for the log's own folder, which is
+// made before the log is open.
+struct ProtectedFolder {
+    FolderReady ready = FolderReady::Ready;
+    std::string path;               // the folder without its trailing separator
+    std::string link;               // Link: the link found along the path
+    unsigned long protectError = 0; // Ready: the system's error when the DACL could not be set
+};
+ProtectedFolder MakeProtectedFolder(const std::string& folder);
+
 // Logs the refusal of a link and counts it as a failed step.
 void RefuseLink(SetupContext& context, LogCategory category, const std::string& path);
 std::string LinkRefusalText(std::string_view path);

@@ -7,6 +7,7 @@
 #include "core/context.h"
 #include "win/com.h"
 #include "win/known_folders.h"
+#include "win/security.h"
 #include "win/text.h"
 
 std::optional<ShortcutPlan> PlanClientShortcut(SetupFlags flags, const std::string& clientDirectory) {
@@ -33,10 +34,16 @@ bool SaveShortcut(const std::string& linkPath, const std::string& target, const 
     return SUCCEEDED(file->Save(win::ToWide(linkPath).c_str(), TRUE));
 }
 
+ShortcutFolders ShortcutFoldersFor(bool localSystem) {
+    if (localSystem) return {&FOLDERID_CommonPrograms, &FOLDERID_PublicDesktop};
+    return {&FOLDERID_Programs, &FOLDERID_Desktop};
+}
+
 void CreateClientShortcut(SetupContext& context) {
     const auto plan = PlanClientShortcut(context.setupFlags, context.clientDirectory);
     if (!plan) return;
-    for (const KNOWNFOLDERID* id : {&FOLDERID_Programs, &FOLDERID_Desktop}) {
+    const ShortcutFolders folders = ShortcutFoldersFor(win::CurrentUserSid() == win::SID_SYSTEM);
+    for (const KNOWNFOLDERID* id : {folders.programs, folders.desktop}) {
         const std::string folder = win::KnownFolder(*id);
         const std::string link = text::JoinPath(folder, plan->name + ".lnk");
         if (folder.empty() || !SaveShortcut(link, plan->target, context.clientDirectory)) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "setup/choice_rules.h"
+
 class SetupContext;
 
 // 1 when the text is accepted, 0 after a refusal that showed its message.
@@ -17,12 +19,8 @@ int CheckPort(SetupContext& context, const std::string& text);
 int CheckPassword(SetupContext& context, const std::string& text);
 int CheckPasswordRepeat(SetupContext& context, const std::string& text);
 
-// Decisions on plain values, shared by the field checks and the OK command.
-bool PortInRange(long port);
-std::optional<std::string> PasswordProblem(std::string_view password);
-// The longest text a field takes, and the refusal for a longer one.
+// The rule of the field behind a control; nothing for a control without one.
+std::optional<ChoiceField> FieldOfControl(int controlId);
+// The longest text a control's field takes, and the refusal for a longer one.
 std::size_t FieldLimit(int controlId);
 std::optional<std::string> LengthProblem(int controlId, std::string_view text);
-
-extern const char PORT_BLANK_MESSAGE[];
-extern const char PORT_RANGE_MESSAGE[];

@@ -1,11 +1,11 @@
 #include "ui/ok_sequence.h"
 
 #include <windows.h>
-#include <winhttp.h>
 
 #include "core/context.h"
 #include "prereq/sql_setup.h"
 #include "resources/resource.h"
+#include "setup/internet_session.h"
 #include "setup/maintenance.h"
 #include "setup/protected_folders.h"
 #include "setup/run_sequence.h"
@@ -16,10 +16,6 @@
 #include "win/text.h"
 
 namespace {
-
-constexpr wchar_t USER_AGENT[] = L"TovinSoft Corvanta App v10.1";
-constexpr DWORD CONNECT_TIMEOUT_MS = 300000;
-constexpr DWORD RECEIVE_TIMEOUT_MS = 86400000;
 
 // Reads one field for the OK command; an overlong text is refused like any
 // other incomplete input.
@@ -46,7 +42,7 @@ bool ReadServerFields(SetupContext& context) {
     if (context.edition == "Summit") context.setupFlags |= SETUP_EDITION_SUMMIT;
     if (!ReadField(context, IDC_PORT, value)) return false;
     context.port = text::ParseLong(value);
-    if (context.port == 0) return RejectInput(context, IDC_PORT, "Please enter Server Port") != 0;
+    if (context.port == 0) return RejectInput(context, IDC_PORT, PORT_MISSING_MESSAGE) != 0;
     if (!PortInRange(context.port)) return RejectInput(context, IDC_PORT, PORT_RANGE_MESSAGE) != 0;
     if (context.port == 1465) context.setupFlags |= SETUP_INFO_SERVER_PORT;
     if (!ReadField(context, IDC_HOSTS, context.hosts)) return false;
@@ -87,7 +83,7 @@ bool ReadSetupFields(SetupContext& context) {
     if (!ReadField(context, IDC_PROXY_SERVER, context.proxy)) return false;
     if (!ReadField(context, IDC_CLIENT_DIRECTORY, context.clientDirectory)) return false;
     if ((context.setupFlags & SETUP_CLIENT) && text::IsBlank(context.clientDirectory)) {
-        return RejectInput(context, IDC_CLIENT_DIRECTORY, "Please enter Client Directory") != 0;
+        return RejectInput(context, IDC_CLIENT_DIRECTORY, CLIENT_DIRECTORY_MISSING_MESSAGE) != 0;
     }
     if ((context.setupFlags & SETUP_CLIENT) && !AcceptFolderOwner(context, IDC_CLIENT_DIRECTORY, context.clientDirectory)) {
         return false;
@@ -95,7 +91,7 @@ bool ReadSetupFields(SetupContext& context) {
     if (!ReadField(context, IDC_SERVER_DIRECTORY, context.serverDirectory)) return false;
     if (!(context.setupFlags & SETUP_SERVER)) return true;
     if (text::IsBlank(context.serverDirectory)) {
-        return RejectInput(context, IDC_SERVER_DIRECTORY, "Please enter Server Directory") != 0;
+        return RejectInput(context, IDC_SERVER_DIRECTORY, SERVER_DIRECTORY_MISSING_MESSAGE) != 0;
     }
     if (!AcceptFolderOwner(context, IDC_SERVER_DIRECTORY, context.serverDirectory)) return false;
     return ReadServerFields(context);
@@ -110,30 +106,6 @@ int RejectInput(SetupContext& context, int controlId, const char* message) {
     context.ShowMessage(message);
     ::SetFocus(::GetDlgItem(context.dialog, controlId));
     return 0;
-}
-
-void OpenInternetSession(SetupContext& context) {
-    if (context.internetSession) return;
-    context.Log(LOG_SERVER, "Establishing Session");
-    if (!text::IsBlank(context.proxy)) {
-        const std::wstring proxy = win::ToWide(context.proxy);
-        context.internetSession.Reset(
-            ::WinHttpOpen(USER_AGENT, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
-        context.Log(LOG_SERVER,
-                    context.internetSession ? "Established Session with Proxy:" : "Failed Establishing Session with Proxy:",
-                    context.proxy);
-    } else {
-        context.internetSession.Reset(
-            ::WinHttpOpen(USER_AGENT, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-        context.Log(LOG_SERVER, context.internetSession ? "Established Session without Proxy:"
-                                                        : "Failed Establishing Session without Proxy:");
-    }
-    DWORD connectTimeout = CONNECT_TIMEOUT_MS;
-    DWORD receiveTimeout = RECEIVE_TIMEOUT_MS;
-    ::WinHttpSetOption(context.internetSession.Get(), WINHTTP_OPTION_CONNECT_TIMEOUT, &connectTimeout,
-                       sizeof connectTimeout);
-    ::WinHttpSetOption(context.internetSession.Get(), WINHTTP_OPTION_RECEIVE_TIMEOUT, &receiveTimeout,
-                       sizeof receiveTimeout);
 }
 
 MaintenanceChoices ReadMaintenanceChoices(HWND dialog) {

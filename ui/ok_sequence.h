@@ -2,6 +2,7 @@
 // The OK command of both dialogs.
 #include <windows.h>
 
+#include "setup/internet_session.h"
 #include "setup/maintenance.h"
 
 class SetupContext;
@@ -13,5 +14,3 @@ int OnOk(SetupContext& context);
 // The maintenance dialog's buttons, as data.
 MaintenanceChoices ReadMaintenanceChoices(HWND dialog);
 int RejectInput(SetupContext& context, int controlId, const char* message);
-// Opens the WinHTTP session once; a failed open is tried again by the next OK.
-void OpenInternetSession(SetupContext& context);

@@ -112,6 +112,14 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+std::string ToLower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
 bool IsDeviceName(std::string_view name) {
     // Windows ignores the extension and blanks or dots before it.
     std::string_view base = name.substr(0, name.find('.'));

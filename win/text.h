@@ -48,6 +48,8 @@ std::optional<std::uint64_t> ParseDecimal(std::string_view s, size_t maxDigits =
 long ParseLong(std::string_view s);
 bool Contains(std::string_view s, std::string_view part);
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// The text with its letters A to Z made lower case.
+std::string ToLower(std::string_view s);
 // A name Windows takes for a device whatever the folder: CON, PRN, AUX, NUL,
 // COM1 to COM9 and LPT1 to LPT9, in any case and with any extension.
 bool IsDeviceName(std::string_view name);

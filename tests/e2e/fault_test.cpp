@@ -156,7 +156,7 @@ TEST_F(Faults, AnInstallerFailingFiveTimesAndOneAskingForARestart) {
     e2e::ResetMachine();
     SetInstallerExitCodes(INSTALLER, "3010");
     outcome = InstallClient();
-    EXPECT_EQ(outcome.exitCode, 0u);
+    EXPECT_EQ(outcome.exitCode, 3010u) << "success that needs a restart";
     EXPECT_EQ(outcome.finalBox, "Successfuly completed Setup\nPlease restart the computer to complete the installation.");
     EXPECT_TRUE(HasLine(outcome.log, "Client Setup:vcredist_x64.exe completed; a restart is required"));
 }

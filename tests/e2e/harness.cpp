@@ -43,9 +43,13 @@ ScratchFolder::~ScratchFolder() {
 
 std::string ScratchFolder::operator/(std::string_view name) const { return path_ + "\\" + std::string(name); }
 
-ProgramRun::ProgramRun(std::string program)
-    : program_(std::move(program)), startFolder_(scratch_ / "start"), outputFile_(scratch_ / "output.txt") {
-    if (!::CreateDirectoryA(startFolder_.c_str(), nullptr)) throw uidriver::DriverError("cannot create " + startFolder_);
+ProgramRun::ProgramRun(std::string program, std::string startFolder)
+    : program_(std::move(program)),
+      startFolder_(startFolder.empty() ? scratch_ / "start" : std::move(startFolder)),
+      outputFile_(scratch_ / "output.txt") {
+    if (!::CreateDirectoryA(startFolder_.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+        throw uidriver::DriverError("cannot create " + startFolder_);
+    }
 }
 
 ProgramRun::~ProgramRun() { EndAll(); }

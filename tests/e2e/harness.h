@@ -40,7 +40,8 @@ private:
 
 class ProgramRun {
 public:
-    explicit ProgramRun(std::string program);
+    // Started in a fresh folder of its own, or in the folder given.
+    explicit ProgramRun(std::string program, std::string startFolder = "");
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;

@@ -21,7 +21,7 @@ namespace {
 const char* const PRODUCT_FOLDERS[] = {
     "C:\\TCorvanta10",  "C:\\Corvanta10App",         "C:\\Corvanta10App32", "C:\\CorvantaAIApp",
     "C:\\sqldata",      "C:\\sqlbackup",             "D:\\TCorvanta10",     "C:\\Program Files\\TovinSoft",
-    "C:\\Program Files\\CorvantaIS", "C:\\CorvantaTestbed"};
+    "C:\\Program Files\\CorvantaIS", "C:\\CorvantaTestbed", "C:\\ProgramData\\TovinSoft"};
 
 const char* const MACHINE_KEYS[] = {
     "SOFTWARE\\TovinSoft",
@@ -142,8 +142,13 @@ std::vector<std::string> ChangesOutside(const std::map<std::string, std::string>
 SetupSession::SetupSession(const std::string& commandLine, const std::string& program)
     : run_(std::make_unique<ProgramRun>(program.empty() ? SetupProgram() : program)) {
     run_->Start(commandLine);
-    const bool maintenance = commandLine.find("repair") != std::string::npos ||
-                             commandLine.find("uninstall") != std::string::npos;
+    // The setup looks for its mode words in the line without its switches.
+    bool maintenance = false;
+    std::istringstream words(commandLine);
+    for (std::string word; words >> word;) {
+        if (word.find('=') != std::string::npos) continue;
+        maintenance = maintenance || word.find("repair") != std::string::npos || word.find("uninstall") != std::string::npos;
+    }
     dialog_ = run_->WaitForDialog(maintenance ? MAINTENANCE_CAPTION : SETUP_CAPTION);
 }
 
