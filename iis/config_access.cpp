@@ -1,5 +1,7 @@
 #include "iis/config_access.h"
 
+#include <cwctype>
+
 namespace iis {
 
 namespace {
@@ -66,6 +68,42 @@ bool FindByName(IAppHostElementCollection* collection, std::wstring_view name, w
     return false;
 }
 
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (::towlower(a[i]) != ::towlower(b[i])) return false;
+    }
+    return true;
+}
+
+bool FindByKeyNoCase(IAppHostElementCollection* collection, std::wstring_view property, std::wstring_view value,
+                     win::ComPtr<IAppHostElement>& found, DWORD* index) {
+    const DWORD count = CountOf(collection);
+    for (DWORD i = 0; i < count; ++i) {
+        win::ComPtr<IAppHostElement> item;
+        if (FAILED(ItemAt(collection, i, item))) continue;
+        if (!EqualsNoCase(StringProperty(item.Get(), property), value)) continue;
+        found = item;
+        if (index) *index = i;
+        return true;
+    }
+    return false;
+}
+
+HRESULT ExecuteMethod(IAppHostElement* element, std::wstring_view method) {
+    if (!element) return E_POINTER;
+    win::ComPtr<IAppHostMethodCollection> methods;
+    win::ComPtr<IAppHostMethod> found;
+    win::ComPtr<IAppHostMethodInstance> instance;
+    HRESULT hr = element->get_Methods(methods.Put());
+    if (FAILED(hr) || !methods) return FAILED(hr) ? hr : E_POINTER;
+    hr = methods->get_Item(win::Variant::Text(method).Get(), found.Put());
+    if (FAILED(hr) || !found) return FAILED(hr) ? hr : E_POINTER;
+    hr = found->CreateInstance(instance.Put());
+    if (FAILED(hr) || !instance) return FAILED(hr) ? hr : E_POINTER;
+    return instance->Execute();
+}
+
 HRESULT SetProperty(IAppHostElement* element, std::wstring_view name, win::Variant value) {
     if (!element) return E_POINTER;
     win::Bstr propertyName(name);
@@ -91,6 +129,16 @@ std::wstring StringProperty(IAppHostElement* element, std::wstring_view name) {
     win::Bstr propertyName(name);
     win::ComPtr<IAppHostProperty> property;
     if (FAILED(element->GetPropertyByName(propertyName.Get(), property.Put())) || !property) return {};
+    win::Bstr value;
+    if (FAILED(property->get_StringValue(value.Put()))) return {};
+    return std::wstring(value.View());
+}
+
+std::wstring ListedStringProperty(IAppHostElement* element, std::wstring_view name) {
+    win::ComPtr<IAppHostPropertyCollection> properties;
+    if (!element || FAILED(element->get_Properties(properties.Put())) || !properties) return {};
+    win::ComPtr<IAppHostProperty> property;
+    if (FAILED(properties->get_Item(NameVariant(name).Get(), property.Put())) || !property) return {};
     win::Bstr value;
     if (FAILED(property->get_StringValue(value.Put()))) return {};
     return std::wstring(value.View());

@@ -24,24 +24,23 @@ constexpr OpenStep OPEN_STEPS[] = {
      "Could not get restriction collection", &IisSession::restrictions},
 };
 
-bool EqualsNoCaseWide(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (::towlower(a[i]) != ::towlower(b[i])) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
-bool OpenIisConfiguration(IisSession& session, RunLog& log) {
+bool OpenIisConfiguration(IisSession& session, RunLog& log, IisNeed need) {
     // The thread's apartment is set already; this only balances itself.
     win::ComInit com(COINIT_APARTMENTTHREADED);
     session = IisSession{};
+    auto report = [&log, need](std::string_view message) {
+        if (need == IisNeed::Required) {
+            log.Fail(LOG_SERVER, message);
+        } else {
+            log.Log(LOG_SERVER, message);
+        }
+    };
     HRESULT hr = ::CoCreateInstance(CLSID_AppHostWritableAdminManager, nullptr, CLSCTX_INPROC_SERVER,
                                     IID_IAppHostWritableAdminManager, session.adminManager.PutVoid());
     if (hr != S_OK) {
-        log.Fail(LOG_SERVER,
+        report(
                  hr == REGDB_E_CLASSNOTREG
                      ? "You have not selected IIS management tootls and scripts in IIS Installation. Please add these "
                        "features"
@@ -53,11 +52,11 @@ bool OpenIisConfiguration(IisSession& session, RunLog& log) {
     }
     for (const OpenStep& step : OPEN_STEPS) {
         if (iis::GetSection(session.adminManager.Get(), step.section, iis::APPHOST_PATH, session.section) != S_OK) {
-            log.Fail(LOG_SERVER, step.sectionMessage);
+            report(step.sectionMessage);
             return false;
         }
         if (iis::CollectionOf(session.section.Get(), session.*step.collection) != S_OK) {
-            log.Fail(LOG_SERVER, step.collectionMessage);
+            report(step.collectionMessage);
             (session.*step.collection).Reset();
             return false;
         }
@@ -86,26 +85,19 @@ bool FindAppPool(IisSession& session, const std::string& name) {
     return iis::FindByName(session.pools.Get(), win::ToWide(name), session.currentPool);
 }
 
-int AddIsapiCgiRestriction(IisSession& session, const SiteSpec& spec, RunLog& log) {
+bool AddIsapiCgiRestriction(IisSession& session, const SiteSpec& spec, RunLog& log) {
     IisCalls calls(log);
     const std::wstring path = win::ToWide(spec.modulePath);
     const std::wstring description = win::ToWide(spec.moduleDescription);
     // IIS refuses a second entry for one path: an earlier one is updated instead.
-    const DWORD count = iis::CountOf(session.restrictions.Get());
-    for (DWORD index = 0; index < count; ++index) {
-        win::ComPtr<IAppHostElement> entry;
-        if (FAILED(iis::ItemAt(session.restrictions.Get(), index, entry))) continue;
-        if (EqualsNoCaseWide(iis::StringProperty(entry.Get(), L"path"), path)) {
-            session.restrictionEntry = entry;
-            calls.Set(entry.Get(), L"allowed", win::Variant::Bool(true));
-            calls.Set(entry.Get(), L"description", win::Variant::Text(description));
-            return 1;
-        }
+    if (iis::FindByKeyNoCase(session.restrictions.Get(), L"path", path, session.restrictionEntry)) {
+        calls.Set(session.restrictionEntry.Get(), L"allowed", win::Variant::Bool(true));
+        calls.Set(session.restrictionEntry.Get(), L"description", win::Variant::Text(description));
+        return false;
     }
-    if (!calls.Create(session.restrictions.Get(), L"add", session.restrictionEntry)) return 1;
+    if (!calls.Create(session.restrictions.Get(), L"add", session.restrictionEntry)) return false;
     calls.Set(session.restrictionEntry.Get(), L"path", win::Variant::Text(path));
     calls.Set(session.restrictionEntry.Get(), L"allowed", win::Variant::Bool(true));
     calls.Set(session.restrictionEntry.Get(), L"description", win::Variant::Text(description));
-    calls.Append(session.restrictions.Get(), session.restrictionEntry.Get());
-    return 1;
+    return calls.Append(session.restrictions.Get(), session.restrictionEntry.Get());
 }

@@ -23,14 +23,20 @@ struct IisSession {
     win::ComPtr<IAppHostElement> defaultDocumentEntry;
 };
 
-// Opens the manager and the three collections; false (the failure logged and
-// counted) when one of them cannot be had: no later step could work then.
-bool OpenIisConfiguration(IisSession& session, RunLog& log);
+// Whether the caller cannot do without IIS: the information server's port
+// needs only its own configuration file, so there a missing IIS is no failure.
+enum class IisNeed { Required, Optional };
+
+// Opens the manager and the three collections; false when one of them cannot
+// be had: no later step could work then. The failure is logged, and counted
+// unless IIS is optional.
+bool OpenIisConfiguration(IisSession& session, RunLog& log, IisNeed need = IisNeed::Required);
 // The id for the site of this name: an existing site's own (that site is
 // removed, to be made anew), else one more than the largest.
 int ReserveSiteId(IisSession& session, const std::string& name);
 // True, with currentPool on it, when a pool of exactly this name exists.
 bool FindAppPool(IisSession& session, const std::string& name);
 // Allows the server module in the ISAPI/CGI restriction list; an entry for
-// its path is updated rather than added twice.
-int AddIsapiCgiRestriction(IisSession& session, const SiteSpec& spec, RunLog& log);
+// its path is updated rather than added twice. True when it added the entry
+// (pending the commit), false when one was there or adding it failed.
+bool AddIsapiCgiRestriction(IisSession& session, const SiteSpec& spec, RunLog& log);

@@ -2,6 +2,9 @@
 // What the web site installation is given: plain values, nothing of the run.
 #include <string>
 
+// Where the setup moves a site that holds the chosen port.
+constexpr int REBIND_PORT = 8080;
+
 struct SiteSpec {
     std::string siteName;
     std::string poolName;
@@ -10,5 +13,5 @@ struct SiteSpec {
     std::string modulePath;         // the server module in it
     std::string moduleDescription;  // the handler's and the restriction entry's name
     std::string hosts;              // the Hosts field; no binding takes it
-    int rebindPort = 8080;          // where a site on the chosen port is moved
+    int rebindPort = REBIND_PORT;   // where a site on the chosen port is moved
 };

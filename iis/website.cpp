@@ -9,6 +9,7 @@
 #include "iis/module_check.h"
 #include "iis/site.h"
 #include "iis/site_level.h"
+#include "iis/web_config_file.h"
 #include "win/handles.h"
 #include "win/text.h"
 
@@ -60,40 +61,97 @@ int StartSite(IisSession& session, const std::string& siteName, RunLog& log) {
     return 1;
 }
 
+namespace {
+
+// What the changes made so far will put into IIS once a commit writes them: a
+// failed commit leaves them pending, so the next successful one does.
+struct PendingRecord {
+    bool poolMade = false;
+    bool restrictionAdded = false;
+    std::optional<std::string> movedBinding;
+    std::vector<std::string> siteSections;
+    bool serverLevel = false;  // the server-level changes wait for a commit
+};
+
+bool Committed(HRESULT hr, const std::string& failure, RunLog& log) {
+    if (hr == S_OK) return true;
+    log.Fail(LOG_SERVER, failure, "0x" + text::Hex8(static_cast<unsigned long>(hr)));
+    return false;
+}
+
+// Takes what a successful commit wrote into the record, the site and pool as
+// the committed configuration has them.
+void RecordCommitted(IisSession& session, const SiteSpec& spec, const std::optional<PortConflict>& conflict,
+                     PendingRecord& pending, SiteRecord& record) {
+    if (pending.serverLevel) {
+        win::ComPtr<IAppHostElement> found;
+        if (iis::FindByName(session.sites.Get(), win::ToWide(spec.siteName), found)) record.site = spec.siteName;
+        if (pending.poolMade && iis::FindByName(session.pools.Get(), win::ToWide(spec.poolName), found)) {
+            record.pool = spec.poolName;
+        }
+        if (pending.restrictionAdded) record.restriction = spec.modulePath;
+        if (conflict && pending.movedBinding) {
+            record.movedSite = conflict->siteName;
+            record.movedBinding = *pending.movedBinding;
+        }
+        pending.serverLevel = false;
+    }
+    record.siteSections.insert(record.siteSections.end(), pending.siteSections.begin(), pending.siteSections.end());
+    pending.siteSections.clear();
+}
+
+}  // namespace
+
 WebsiteOutcome InstallWebsite(IisSession& session, const SiteSpec& spec, const std::string& docRoot, RunLog& log) {
     WebsiteOutcome outcome;
-    // Without the manager and its collections no later step can work.
-    if (!OpenIisConfiguration(session, log)) return outcome;
+    // The information server's port needs only its configuration file; every
+    // other port needs the manager and its collections for every later step.
+    const bool infoServer = spec.port == INFO_SERVER_PORT;
+    const bool opened = OpenIisConfiguration(session, log, infoServer ? IisNeed::Optional : IisNeed::Required);
+    if (!opened && !infoServer) return outcome;
     outcome.serverFolder = CheckServerModules(spec.physicalPath, log);
-    outcome.conflict = CheckPortConflict(session, spec);
-    if (outcome.conflict) log.Log(LOG_SERVER, outcome.conflict->message);
-    if (spec.port == INFO_SERVER_PORT) {
+    if (opened) {
+        outcome.conflict = CheckPortConflict(session, spec);
+        if (outcome.conflict) log.Log(LOG_SERVER, outcome.conflict->message);
+    }
+    if (infoServer) {
         outcome.result = WriteInfoServerConfig(docRoot, log);
         return outcome;
     }
-    if (outcome.conflict) RebindConflictingSite(session, outcome.conflict->siteName, spec.rebindPort, log);
+    PendingRecord pending;
+    if (outcome.conflict) {
+        // Moved onto a port in use, the other site would clash with that one
+        // instead; better to make nothing and say why.
+        if (SiteUsingPort(session, spec.rebindPort, spec.siteName)) {
+            log.Fail(LOG_SERVER, RebindBlockedMessage(spec.port, outcome.conflict->siteName, spec.rebindPort));
+            return outcome;
+        }
+        pending.movedBinding = RebindConflictingSite(session, outcome.conflict->siteName, spec.rebindPort, log);
+    }
     if (FindAppPool(session, spec.poolName)) {
         UpdateAppPool(session, log);
     } else {
         CreateAppPool(session, spec, log);
+        pending.poolMade = true;
     }
     outcome.siteId = ReserveSiteId(session, spec.siteName);
     CreateSite(session, spec, outcome.siteId, log);
-    AddIsapiCgiRestriction(session, spec, log);
-    HRESULT hr = session.adminManager->CommitChanges();
-    if (hr != S_OK) {
-        log.Fail(LOG_SERVER, "Could not commit the IIS configuration", "0x" + text::Hex8(static_cast<unsigned long>(hr)));
+    pending.restrictionAdded = AddIsapiCgiRestriction(session, spec, log);
+    pending.serverLevel = true;
+    if (Committed(session.adminManager->CommitChanges(), "Could not commit the IIS configuration", log)) {
+        RecordCommitted(session, spec, outcome.conflict, pending, outcome.record);
     }
     win::Bstr commitPath(std::wstring(iis::APPHOST_PATH) + L"/" + win::ToWide(spec.siteName));
     IisCalls(log).Check(session.adminManager->put_CommitPath(commitPath.Get()), "set the commit path");
-    ConfigureSiteLevel(session, spec, log);
-    hr = session.adminManager->CommitChanges();
-    if (hr == S_OK) {
+    const std::string webConfig = SiteWebConfigPath(spec.physicalPath);
+    const bool webConfigExisted = IsExistingFile(webConfig);
+    pending.siteSections = ConfigureSiteLevel(session, spec, log);
+    if (Committed(session.adminManager->CommitChanges(), "Could not commit the site settings of " + spec.siteName,
+                  log)) {
+        RecordCommitted(session, spec, outcome.conflict, pending, outcome.record);
+        outcome.record.webConfigCreated = !webConfigExisted && IsExistingFile(webConfig);
         log.Log(LOG_SERVER, SuccessLine(spec.siteName, spec.poolName));
         outcome.created = true;
-    } else {
-        log.Fail(LOG_SERVER, "Could not commit the site settings of " + spec.siteName,
-                 "0x" + text::Hex8(static_cast<unsigned long>(hr)));
     }
     StartSite(session, spec.siteName, log);
     return outcome;

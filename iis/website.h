@@ -8,6 +8,7 @@
 
 #include "iis/iis_session.h"
 #include "iis/port_conflict.h"
+#include "iis/site_record.h"
 
 class RunLog;
 
@@ -30,9 +31,13 @@ struct WebsiteOutcome {
     int siteId = 0;
     std::optional<PortConflict> conflict;
     std::string serverFolder;  // where the module check looked
+    SiteRecord record;         // what reached the committed configuration
 };
 
-// Runs the whole installation for the spec on a freshly opened session.
+// Runs the whole installation for the spec on a freshly opened session. A
+// site on the chosen port is moved to the rebind port; when that port is
+// taken too, nothing is made or moved. For the information server's port
+// only its configuration file is written, with or without IIS.
 WebsiteOutcome InstallWebsite(IisSession& session, const SiteSpec& spec, const std::string& docRoot, RunLog& log);
 // Starts the site of that name; 1 also when there is none.
 int StartSite(IisSession& session, const std::string& siteName, RunLog& log);

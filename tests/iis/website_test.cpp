@@ -5,43 +5,13 @@
 
 #include "iis/config_access.h"
 #include "iis/module_check.h"
+#include "iis/web_config_file.h"
 #include "iis/website.h"
+#include "site_fixture.h"
 #include "setup/server_setup.h"
-#include "support/dialog_fixture.h"
-#include "support/registry.h"
-#include "support/temp_folder.h"
-#include "support/testbed_access.h"
 #include "win/text.h"
 
 namespace {
-
-constexpr char MANAGER_CLASS[] = "Software\\Classes\\CLSID\\{2B72133B-3F5B-4602-8952-803546CE3344}\\InprocServer32";
-constexpr char SERVER_FOLDER[] = "C:\\TCorvanta10";
-constexpr char SITE_WEB_CONFIG[] = "C:\\TCorvanta10\\web.config";
-
-// The server folder as the setup leaves it before it configures IIS, which
-// keeps the site's own settings in a web.config there; the file goes with the
-// test and the folder, when the test made it, too.
-class ServerFolder {
-public:
-    ServerFolder() : made_(::CreateDirectoryA(SERVER_FOLDER, nullptr) != 0) {
-        existed_ = ::GetFileAttributesA(SITE_WEB_CONFIG) != INVALID_FILE_ATTRIBUTES;
-        if (existed_) saved_ = ReadFileText(SITE_WEB_CONFIG);
-        ::DeleteFileA(SITE_WEB_CONFIG);
-    }
-    ~ServerFolder() {
-        ::DeleteFileA(SITE_WEB_CONFIG);
-        if (existed_) WriteFileText(SITE_WEB_CONFIG, saved_);
-        if (made_) ::RemoveDirectoryA(SERVER_FOLDER);
-    }
-    ServerFolder(const ServerFolder&) = delete;
-    ServerFolder& operator=(const ServerFolder&) = delete;
-
-private:
-    bool made_;
-    bool existed_ = false;
-    std::string saved_;
-};
 
 class Website : public ContextTest {
 protected:
@@ -176,6 +146,193 @@ TEST_F(Website, AFailedCommitIsAFailedStep) {
     EXPECT_EQ(context.server->siteId, 1) << "the first site of an empty configuration";
     EXPECT_EQ(LogText().find("Successfully Created"), std::string::npos);
     EXPECT_EQ(context.progress.done, 0);
+}
+
+using WebsiteRecord = SiteTest;
+
+TEST_F(WebsiteRecord, AFreshInstallationRecordsAllItMadeAndHidesTheUpdateFolder) {
+    IisScenario scenario("empty");
+    const WebsiteOutcome outcome = InstallOn(8080);
+    ASSERT_TRUE(outcome.created) << LogText();
+    const SiteRecord& record = outcome.record;
+    EXPECT_EQ(record.site, "TCorvanta108080");
+    EXPECT_EQ(record.pool, "TCorvanta108080");
+    EXPECT_EQ(record.restriction, "C:\\TCorvanta10\\TCorvanta10.dll");
+    EXPECT_EQ(record.siteSections, (std::vector<std::string>{SITE_SECTION_HANDLERS, SITE_SECTION_DEFAULT_DOCUMENT,
+                                                             SITE_SECTION_REQUEST_LIMIT, SITE_SECTION_HIDDEN_SEGMENT}));
+    EXPECT_EQ(record.movedSite, "");
+    EXPECT_TRUE(record.webConfigCreated);
+    const std::string site = ReadFileText(SITE_WEB_CONFIG);
+    EXPECT_EQ(CountIn(site, R"(<add segment="Update" />)"), 1u) << site;
+    EXPECT_EQ(CountIn(site, "hiddenSegments"), 2u) << "one list, at site level";
+    EXPECT_EQ(context.report.failedSteps, 0) << LogText();
+}
+
+TEST_F(WebsiteRecord, ASecondInstallationRecordsNeitherThePoolNorTheEntriesItFound) {
+    IisScenario scenario("empty");
+    ASSERT_TRUE(InstallOn(8080).created);
+    const WebsiteOutcome second = InstallOn(8080);
+    ASSERT_TRUE(second.created) << LogText();
+    EXPECT_EQ(second.record.site, "TCorvanta108080") << "the site is always made anew";
+    EXPECT_EQ(second.record.pool, "");
+    EXPECT_EQ(second.record.restriction, "");
+    EXPECT_EQ(second.record.siteSections, (std::vector<std::string>{SITE_SECTION_HANDLERS, SITE_SECTION_DEFAULT_DOCUMENT,
+                                                                    SITE_SECTION_REQUEST_LIMIT}));
+    EXPECT_FALSE(second.record.webConfigCreated);
+    EXPECT_EQ(CountIn(ReadFileText(SITE_WEB_CONFIG), R"(segment="Update")"), 1u);
+    EXPECT_EQ(context.report.failedSteps, 0) << LogText();
+}
+
+TEST_F(WebsiteRecord, RecordsTheSiteItMovedWithItsBindingBefore) {
+    IisScenario scenario("default-web-site");
+    const WebsiteOutcome outcome = InstallOn(80);
+    ASSERT_TRUE(outcome.created) << LogText();
+    EXPECT_EQ(outcome.record.movedSite, "Default Web Site");
+    EXPECT_EQ(outcome.record.movedBinding, "*:80:");
+    EXPECT_EQ(outcome.record.site, "TCorvanta10");
+}
+
+TEST_F(WebsiteRecord, AFailedCommitRecordsNothingOfWhatItHeld) {
+    IisScenario scenario("empty");
+    RegistryCleanup settings{HKEY_LOCAL_MACHINE, {IIS_SETTINGS_KEY}};
+    SetRegistryDword(HKEY_LOCAL_MACHINE, IIS_SETTINGS_KEY, "CommitFailure", 0x80070005);
+    SetRegistryDword(HKEY_LOCAL_MACHINE, IIS_SETTINGS_KEY, "CommitFailureOn", 2);
+    const WebsiteOutcome outcome = InstallOn(8080);
+    EXPECT_EQ(outcome.record.site, "TCorvanta108080");
+    EXPECT_EQ(outcome.record.pool, "TCorvanta108080");
+    EXPECT_TRUE(outcome.record.siteSections.empty());
+    EXPECT_FALSE(outcome.record.webConfigCreated);
+}
+
+// A site on the chosen port is moved only where the rebind port is free, on
+// whichever protocol the port is taken.
+TEST_F(WebsiteRecord, WhenTheRebindPortIsTakenNothingIsMadeOrMoved) {
+    struct Case {
+        const char* scenario;
+        const char* binding;  // added to the Default Web Site; none: the scenario's own sites
+    };
+    for (const Case& c : {Case{"earlier-installation", nullptr},
+                          Case{"default-web-site", R"(<binding protocol="net.tcp" bindingInformation="8080:*" />)"}}) {
+        SCOPED_TRACE(c.scenario);
+        IisScenario scenario(c.scenario);
+        if (c.binding) {
+            std::string config = Config();
+            const std::string http = R"(<binding protocol="http" bindingInformation="*:80:" />)";
+            config.insert(config.find(http) + http.size(), std::string("\r\n                    ") + c.binding);
+            WriteFileText(IIS_CONFIG, config);
+        }
+        const std::string before = Config();
+        const int failedBefore = context.report.failedSteps;
+        const WebsiteOutcome outcome = InstallOn(80);
+        EXPECT_TRUE(Logged("Server Setup:80 is already in use on Default Web Site and port 8080 is taken too; the web "
+                           "site was not created"))
+            << LogText();
+        EXPECT_EQ(context.report.failedSteps, failedBefore + 1);
+        EXPECT_FALSE(outcome.created);
+        EXPECT_EQ(outcome.record.site, "");
+        EXPECT_EQ(outcome.record.movedSite, "");
+        EXPECT_EQ(Config(), before);
+        EXPECT_FALSE(IsExistingFile(SITE_WEB_CONFIG));
+    }
+}
+
+TEST_F(WebsiteRecord, InformationServerPortNeedsNoIisManagement) {
+    IisScenario scenario("default-web-site");
+    ::CreateDirectoryA("C:\\Program Files\\CorvantaIS", nullptr);
+    {
+        ManagerClassRemoved noManager;
+        ::DeleteFileA(INFO_SERVER_CONFIG_PATH);
+        EXPECT_EQ(InstallOn(1465).result, 0);
+        EXPECT_TRUE(Logged("Server Setup:You have not selected IIS management tootls and scripts in IIS Installation. "
+                           "Please add these features"));
+        EXPECT_EQ(ReadFileText(INFO_SERVER_CONFIG_PATH),
+                  "DOC_ROOT=C:\\TCorvanta10\\\r\nPORT=1465\r\nENABLE_ISAPI=yes\r\n");
+    }
+    // With IIS there, a site on the port is still reported, and nothing moves.
+    std::string config = Config();
+    const std::string http = R"(bindingInformation="*:80:")";
+    config.replace(config.find(http), http.size(), R"(bindingInformation="*:1465:")");
+    WriteFileText(IIS_CONFIG, config);
+    EXPECT_EQ(InstallOn(1465).result, 0);
+    EXPECT_TRUE(Logged("Server Setup:1465 is already in use on Default Web SiteDo you want to continue? "));
+    EXPECT_EQ(Config(), config);
+    ::DeleteFileA(INFO_SERVER_CONFIG_PATH);
+    ::DeleteFileA(IIS_CONFIG);
+    EXPECT_EQ(InstallOn(1465).result, 0) << "a configuration that cannot be opened is no obstacle either";
+    EXPECT_TRUE(IsExistingFile(INFO_SERVER_CONFIG_PATH));
+    EXPECT_EQ(context.report.failedSteps, 0) << LogText();
+    // Every other port still counts it.
+    EXPECT_FALSE(InstallOn(8080).created);
+    EXPECT_EQ(context.report.failedSteps, 1);
+    ::SetCurrentDirectoryA("C:\\");  // the search for the information server entered its folder
+    RemoveTree("C:\\Program Files\\CorvantaIS");
+}
+
+TEST(WebsiteText, ReadsABindingsPortInItsProtocolsForm) {
+    struct Case {
+        const char* protocol;
+        const char* information;
+        long port;
+    };
+    const Case cases[] = {
+        {"http", "*:8080:", 8080},
+        {"http", "*:80:www.example.com", 80},
+        {"HTTPS", "10.0.0.1:8080:", 8080},
+        {"https", "[::1]:8080:", 8080},
+        {"http", "[fe80::1:2]:443:", 443},
+        {"ftp", "*:21:", 21},
+        {"http", "[::1:8080:", 0},   // an IPv6 address never closed
+        {"http", "[::1]8080:", 0},   // no colon after it
+        {"http", "*:port:", 0},
+        {"http", "*:", 0},
+        {"http", "8080", 0},         // no address part
+        {"http", "*:123456:", 0},
+        {"http", "*:65536:", 0},
+        {"net.tcp", "8080:*", 8080},
+        {"net.tcp", "808:", 808},
+        {"net.msmq", "8080:localhost", 8080},
+        {"msmq.formatname", "localhost", 0},
+        {"net.pipe", "8080:*", 0},   // pipes have no port
+        {"net.pipe", "*", 0},
+        {"custom", "8080", 8080},
+        {"net.tcp", "*:8080:", 0},   // an http form on a port:host protocol
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BindingPortOf(c.protocol, c.information), c.port) << c.protocol << " " << c.information;
+    }
+    EXPECT_EQ(RebindBlockedMessage(443, "Shop", 8080),
+              "443 is already in use on Shop and port 8080 is taken too; the web site was not created");
+}
+
+TEST(WebsiteText, AWebConfigWithoutAttributesHoldsNoSetting) {
+    struct Case {
+        const char* text;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"", false},
+        {" \r\n\t", false},
+        {"<configuration />", false},
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<configuration />\r\n", false},
+        {"\xEF\xBB\xBF<configuration></configuration>", false},
+        {"<configuration>\r\n    <system.webServer>\r\n        <security>\r\n            <requestFiltering>\r\n"
+         "                <requestLimits />\r\n                <hiddenSegments />\r\n            </requestFiltering>\r\n"
+         "        </security>\r\n    </system.webServer>\r\n</configuration>\r\n",
+         false},
+        {"<!-- kept by the administrator --><configuration />", false},
+        {"<configuration><hiddenSegments><add segment=\"Private\" /></hiddenSegments></configuration>", true},
+        {"<configuration><handlers><clear /></handlers></configuration>", true},
+        {"<configuration><staticContent enableDocFooter=\"true\"/></configuration>", true},
+        {"<configuration xmlns=\"urn:x\" />", true},
+        {"<configuration>text</configuration>", true},
+        {"<!DOCTYPE configuration><configuration />", true},
+        {"<![CDATA[x]]>", true},
+        {"<?xml-stylesheet href=\"a\"?><configuration />", true},
+        {"<configuration", true},
+        {"<!-- never closed", true},
+        {"<>", true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(WebConfigHoldsSettings(c.text), c.holds) << c.text;
 }
 
 TEST(WebsiteText, NamesBindingsAndMessagesByPort) {
