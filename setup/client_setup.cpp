@@ -7,6 +7,7 @@
 #include "setup/download.h"
 #include "setup/file_swap.h"
 #include "setup/folders.h"
+#include "setup/install_record.h"
 #include "setup/package_trust.h"
 #include "setup/protected_folders.h"
 #include "setup/installer_runner.h"
@@ -35,7 +36,10 @@ bool ClientSetup::RunRuntimeInstaller() {
     const auto run = RunInstallerProgram(owner, LOG_CLIENT, {program, "/install /quiet /norestart", program},
                                          updateFolder, installerName);
     if (!run) return false;
-    if (run->outcome != win::InstallerOutcome::Failure) return true;
+    if (run->outcome != win::InstallerOutcome::Failure) {
+        InstallRecord(owner, Product::Client).SetValueOnce("VcRuntime", "installed");
+        return true;
+    }
     const std::string message = "VC_redist exited with code " + std::to_string(run->exitCode);
     owner.Log(LOG_CLIENT, message);
     owner.Ask(message, "Installer", MB_OK | MB_ICONWARNING);
@@ -74,8 +78,9 @@ int ClientSetup::UpdateClient() {
     updateFolder = owner.clientDirectory + "Update";
     stagingFolder = text::JoinPath(updateFolder, "staging");
     cabinetStaged = false;
-    const FolderReady client = PrepareProtectedFolder(owner, LOG_CLIENT, owner.clientDirectory);
-    const FolderReady update = client == FolderReady::Ready ? PrepareProtectedFolder(owner, LOG_CLIENT, updateFolder) : client;
+    const FolderReady client = PrepareRecordedFolder(owner, Product::Client, LOG_CLIENT, owner.clientDirectory);
+    const FolderReady update =
+        client == FolderReady::Ready ? PrepareRecordedFolder(owner, Product::Client, LOG_CLIENT, updateFolder) : client;
     if (update != FolderReady::Ready) {
         if (update == FolderReady::Missing) {
             owner.Fail(LOG_CLIENT, "Could not create update directory. Udpate cannot proceed");  // nothing was installed: the run must not end as a success
@@ -87,6 +92,7 @@ int ClientSetup::UpdateClient() {
         // The bar moves inside the client's weight as its packages come.
         const double weight = owner.progress.clientWeight1 + owner.progress.clientWeight2;
         const bool runtimeNeeded = CheckVcRuntime(owner, row->runtimeSelector) != 0;
+        if (!runtimeNeeded) InstallRecord(owner, Product::Client).SetValueOnce("VcRuntime", "found");
         const int parts = runtimeNeeded ? 2 : 1;
         if (runtimeNeeded) {
             installerName = row->installer;
@@ -117,5 +123,5 @@ int ClientSetup::UpdateClient() {
 
 bool ClientSetup::SwapInClient() {
     const std::string target = owner.clientDirectory.substr(0, owner.clientDirectory.size() - 1);
-    return SwapInStaged(owner, LOG_CLIENT, "client", target, updateFolder, "", false, [](const std::string&, bool) {});
+    return SwapInStaged(owner, LOG_CLIENT, "client", target, updateFolder, "", false, [](const std::string&, bool) {}, {});
 }

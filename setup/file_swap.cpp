@@ -7,6 +7,7 @@
 
 #include "core/context.h"
 #include "setup/folders.h"
+#include "setup/install_record.h"
 #include "setup/protected_folders.h"
 #include "win/handles.h"
 #include "win/registry.h"
@@ -259,16 +260,68 @@ bool ApplySwap(SetupContext& context, LogCategory category, SwapJournal journal,
     return true;
 }
 
+namespace {
+
+// What the record held for the incoming files before they were recorded.
+struct RecordChange {
+    Product product = Product::Client;
+    std::vector<RecordedFile> files, data;  // the record before
+    std::vector<std::string> paths;         // the incoming files' paths
+};
+
+bool IsDataName(const std::vector<std::string>& dataNames, const std::string& name) {
+    return std::any_of(dataNames.begin(), dataNames.end(), [&](const std::string& d) { return text::EqualsNoCase(d, name); });
+}
+
+RecordChange RecordIncoming(SetupContext& context, const std::string& product, const std::string& staging,
+                            const std::string& target, const std::vector<std::string>& stagedNames,
+                            const std::vector<std::string>& dataNames) {
+    RecordChange change;
+    change.product = product == "server" ? Product::Server : Product::Client;
+    InstallRecord record(context, change.product);
+    change.files = record.Files();
+    change.data = record.Files(true);
+    std::vector<std::string> files, data;
+    for (const std::string& name : stagedNames) {
+        (IsDataName(dataNames, name) ? data : files).push_back(name);
+        change.paths.push_back(text::JoinPath(target, name));
+    }
+    RecordStagedFiles(context, change.product, staging, target, files, false);
+    RecordStagedFiles(context, change.product, staging, target, data, true);
+    return change;
+}
+
+void UndoRecordChange(SetupContext& context, const RecordChange& change) {
+    InstallRecord record(context, change.product);
+    for (const std::string& path : change.paths) {
+        for (bool data : {false, true}) {
+            const std::vector<RecordedFile>& before = data ? change.data : change.files;
+            const auto old = std::find_if(before.begin(), before.end(), [&](const RecordedFile& f) { return f.path == path; });
+            if (old != before.end()) {
+                record.AddFile(*old, data);
+            } else {
+                record.ForgetFile(path, data);
+            }
+        }
+    }
+}
+
+}  // namespace
+
 bool SwapInStaged(SetupContext& context, LogCategory category, const std::string& product, const std::string& target,
                   const std::string& updateFolder, const std::string& pool, bool removeLibraries,
-                  const PoolControl& control) {
+                  const PoolControl& control, const std::vector<std::string>& dataNames) {
     const std::string staging = text::JoinPath(updateFolder, "staging");
-    SwapJournal journal = PlanSwap(product, target, staging, text::JoinPath(updateFolder, "backup"), pool,
-                                   FileNamesIn(staging), FileNamesIn(target), removeLibraries);
+    const std::vector<std::string> stagedNames = FileNamesIn(staging);
+    SwapJournal journal = PlanSwap(product, target, staging, text::JoinPath(updateFolder, "backup"), pool, stagedNames,
+                                   FileNamesIn(target), removeLibraries);
     RemoveFolderTree(journal.backup);
     bool applied = false;
     if (PrepareProtectedFolder(context, category, journal.backup) == FolderReady::Ready) {
+        // Recorded before the first move, so an interrupted swap can be removed too.
+        const RecordChange change = RecordIncoming(context, product, staging, target, stagedNames, dataNames);
         applied = ApplySwap(context, category, std::move(journal), control);
+        if (!applied) UndoRecordChange(context, change);
     } else {
         context.Fail(category, NotAppliedText(product));
     }

@@ -77,10 +77,13 @@ bool ApplySwap(SetupContext& context, LogCategory category, SwapJournal journal,
                const MoveStep& step = RenameWritingThrough);
 // Swaps the files staged in <update folder>\staging into the target folder
 // (a folder path without its trailing backslash), with the backup in
-// <update folder>\backup; the staging folder is gone afterwards.
+// <update folder>\backup; the staging folder is gone afterwards. Before the
+// first move the staged files go into the product's installation record
+// (those of `dataNames` as its first-installation data); when the swap is not
+// applied the record is as it was.
 bool SwapInStaged(SetupContext& context, LogCategory category, const std::string& product, const std::string& target,
                   const std::string& updateFolder, const std::string& pool, bool removeLibraries,
-                  const PoolControl& control);
+                  const PoolControl& control, const std::vector<std::string>& dataNames);
 // The run's first act: a swap a killed setup left is finished or undone.
 void FinishPendingSwap(SetupContext& context, const PoolControl& pool, const MoveStep& step = RenameWritingThrough);
 std::string NotAppliedText(const std::string& product);

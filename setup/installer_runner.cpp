@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "core/context.h"
+#include "setup/install_record.h"
+#include "setup/msi_package.h"
 #include "setup/server_setup.h"
 #include "win/text.h"
 
@@ -41,9 +43,22 @@ std::optional<InstallerRun> RunInstallerProgram(SetupContext& context, LogCatego
 
 int ServerSetup::RunInstaller() {
     const InstallerCommand command = PlanInstallerCommand(updateFolder, installerName, SystemFolder());
+    InstallRecord record(owner, Product::Server);
+    if (installerName == INFO_SERVER_PACKAGE) {
+        // Read before it is installed: the uninstall removes it by this code.
+        const std::string package = text::JoinPath(updateFolder, installerName);
+        if (const auto code = MsiProductCode(package)) {
+            record.SetValue("InfoServerProductCode", *code);
+        } else {
+            owner.Fail(LOG_SERVER, "Could not read the product code of " + package);
+        }
+    }
     const auto run = RunInstallerProgram(owner, LOG_SERVER, command, updateFolder, installerName);
     if (!run) return 0;
-    if (run->outcome != win::InstallerOutcome::Failure) return 1;
+    if (run->outcome != win::InstallerOutcome::Failure) {
+        if (text::Contains(installerName, "vcredist")) record.SetValueOnce("VcRuntime", "installed");
+        return 1;
+    }
     owner.Log(LOG_SERVER, command.loggedText);
     owner.Log(LOG_SERVER, installerName + " exited with code " + std::to_string(run->exitCode));
     return 0;

@@ -9,6 +9,7 @@
 #include "setup/registration.h"
 #include "setup/run_sequence.h"
 #include "setup/server_setup.h"
+#include "setup/uninstall.h"
 #include "win/registry.h"
 #include "win/text.h"
 
@@ -96,6 +97,7 @@ void RunMaintenance(SetupContext& context) {
         RepairProducts(context);
         return;
     }
+    UninstallProducts(context);
     context.report.successLine = "Successfully uninstalled Software";
     context.report.successBox = "Successfuly completed Setup for Uninstall";
 }

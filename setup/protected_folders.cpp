@@ -4,6 +4,7 @@
 
 #include "core/context.h"
 #include "setup/folders.h"
+#include "setup/install_record.h"
 #include "win/file_links.h"
 #include "win/handles.h"
 #include "win/security.h"
@@ -80,6 +81,13 @@ FolderReady PrepareProtectedFolder(SetupContext& context, LogCategory category, 
         context.Log(category, "Permissions of " + made.path + " set to administrators only");
     }
     return made.ready;
+}
+
+FolderReady PrepareRecordedFolder(SetupContext& context, Product product, LogCategory category, const std::string& folder) {
+    const std::vector<std::string> missing = MissingFolders(folder, IsFolder);
+    const FolderReady ready = PrepareProtectedFolder(context, category, folder);
+    if (ready == FolderReady::Ready) RecordFolderPath(context, product, missing, folder);
+    return ready;
 }
 
 std::optional<std::string> OwnerRefusal(std::string_view folder, const std::optional<std::string>& ownerSid,

@@ -28,6 +28,11 @@ struct ProtectedFolder {
 };
 ProtectedFolder MakeProtectedFolder(const std::string& folder);
 
+// PrepareProtectedFolder for a folder of a product's installation: the folder,
+// and every folder made along its path, go into the product's record.
+enum class Product;
+FolderReady PrepareRecordedFolder(SetupContext& context, Product product, LogCategory category, const std::string& folder);
+
 // Logs the refusal of a link and counts it as a failed step.
 void RefuseLink(SetupContext& context, LogCategory category, const std::string& path);
 std::string LinkRefusalText(std::string_view path);

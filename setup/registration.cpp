@@ -1,6 +1,9 @@
 #include "setup/registration.h"
 
+#include <cstdio>
+
 #include "core/context.h"
+#include "setup/install_record.h"
 #include "setup/run_sequence.h"
 #include "win/handles.h"
 
@@ -56,8 +59,14 @@ int WriteRegistryString(HKEY root, const std::string& key, const std::string& na
                : 0;
 }
 
+std::string InstallDateText(const SYSTEMTIME& local) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04u%02u%02u", local.wYear, local.wMonth, local.wDay);
+    return text;
+}
+
 UninstallEntry PlanUninstallEntry(LogCategory kind, SetupFlags flags, const std::string& clientDirectory,
-                                  const std::string& serverDirectory) {
+                                  const std::string& serverDirectory, const std::string& installDate) {
     const bool client = IsClient(kind);
     const char* type = client ? "client" : "server";
     const std::string displayName =
@@ -71,7 +80,9 @@ UninstallEntry PlanUninstallEntry(LogCategory kind, SetupFlags flags, const std:
                     {"InstallLocation", client ? clientDirectory : serverDirectory},
                     {"DisplayVersion", "10.1"},
                     {"Publisher", "Tovin Information Systems Pvt. Ltd."},
-                    {"DisplayIcon", SetupCopyPath()}};
+                    {"DisplayIcon", SetupCopyPath()},
+                    {"QuietUninstallString", Command("uninstall", type) + " /quiet"}};
+    if (!installDate.empty()) entry.values.emplace_back("InstallDate", installDate);
     return entry;
 }
 
@@ -82,8 +93,10 @@ int RegisterProduct(SetupContext& context, LogCategory kind) {
         // The repair runs the client update again for this bit size.
         WriteChecked(context, HKEY_CURRENT_USER, CLIENT_KEY, "BitSize", BitSizeText(context.setupFlags));
     }
-    const UninstallEntry entry =
-        PlanUninstallEntry(kind, context.setupFlags, context.clientDirectory, context.serverDirectory);
+    SYSTEMTIME today = {};
+    ::GetLocalTime(&today);
+    const UninstallEntry entry = PlanUninstallEntry(kind, context.setupFlags, context.clientDirectory,
+                                                    context.serverDirectory, InstallDateText(today));
     win::RegKey key;
     if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, entry.keyPath.c_str(), 0, nullptr, 0, KEY_WRITE | KEY_WOW64_32KEY,
                           nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
@@ -96,6 +109,12 @@ int RegisterProduct(SetupContext& context, LogCategory kind) {
                              static_cast<DWORD>(value.size() + 1)) != ERROR_SUCCESS) {
             context.Fail(LOG_UI, "Could not write the registry value " + name, entry.keyPath);
         }
+    }
+    // As Programs and Features reads it: KiB of what the installation put there.
+    const DWORD size = EstimatedSizeKiB(InstallRecord(context, IsClient(kind) ? Product::Client : Product::Server).Files());
+    if (::RegSetValueExA(key.Get(), "EstimatedSize", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&size), sizeof size) !=
+        ERROR_SUCCESS) {
+        context.Fail(LOG_UI, "Could not write the registry value EstimatedSize", entry.keyPath);
     }
     key.Reset();
     WriteProductKey(context, HKEY_LOCAL_MACHINE, SERVER_KEY, context.serverDirectory, "10.1",

@@ -31,6 +31,8 @@ struct UninstallEntry {
     std::vector<std::pair<std::string, std::string>> values;  // in writing order
 };
 UninstallEntry PlanUninstallEntry(LogCategory kind, SetupFlags flags, const std::string& clientDirectory,
-                                  const std::string& serverDirectory);
+                                  const std::string& serverDirectory, const std::string& installDate = "");
+// The entry's InstallDate: yyyymmdd.
+std::string InstallDateText(const SYSTEMTIME& local);
 // The bit size text stored with the client, for its repair.
 std::string BitSizeText(SetupFlags flags);

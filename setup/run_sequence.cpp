@@ -10,6 +10,7 @@
 #include "setup/client_setup.h"
 #include "setup/file_swap.h"
 #include "setup/folders.h"
+#include "setup/install_record.h"
 #include "setup/package_trust.h"
 #include "setup/protected_folders.h"
 #include "core/progress.h"
@@ -115,7 +116,11 @@ void InstallSqlServer(SetupContext& context) {
     std::string serverDirectory = context.serverDirectory;
     if (!text::EndsWithBackslash(serverDirectory)) serverDirectory += '\\';
     const auto held = HoldVerifiedPackage(context, LOG_SQL, SqlInstallerPath(serverDirectory), SQL_INSTALLER_NAME);
-    if (held) context.sql->InstallSqlExpress();
+    if (!held) return;
+    const int failedBefore = context.report.failedSteps;
+    if (context.sql->InstallSqlExpress() && context.report.failedSteps == failedBefore) {
+        InstallRecord(context, Product::Server).SetValueOnce("SqlServer", "installed");
+    }
 }
 
 int RunSetup(SetupContext& context) {

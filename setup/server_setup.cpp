@@ -1,14 +1,18 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/context.h"
 #include "prereq/cabinet.h"
 #include "iis/pool_control.h"
 #include "iis/website.h"
+#include "prereq/sql_setup.h"
 #include "prereq/vc_runtime.h"
 #include "setup/download.h"
 #include "setup/download_status.h"
 #include "setup/file_swap.h"
 #include "setup/folders.h"
+#include "setup/install_record.h"
 #include "setup/package_trust.h"
 #include "setup/protected_folders.h"
 #include "core/progress.h"
@@ -48,7 +52,7 @@ std::vector<std::string> PlanServerCabinets(SetupFlags flags, bool firstInstalla
         cabinets.push_back("TCorvanta10644.cab");
         cabinets.push_back("TCorvanta10645.cab");
     }
-    if (firstInstallation) cabinets.push_back("TCrvx.cab");
+    if (firstInstallation) cabinets.push_back(FIRST_INSTALLATION_DATA_CABINET);
     return cabinets;
 }
 
@@ -73,6 +77,7 @@ HandOnResult ServerSetup::HandOn(const std::string& fileName, const std::string&
 }
 
 bool ServerSetup::StageServerCabinets() {
+    dataNames.clear();
     RemoveFolderTree(stagingFolder);
     if (PrepareProtectedFolder(owner, LOG_SERVER, stagingFolder) != FolderReady::Ready) return false;
     for (const std::string& cabinet : PlanServerCabinets(owner.setupFlags, owner.modeFlags & MODE_INSTALL)) {
@@ -81,9 +86,16 @@ bool ServerSetup::StageServerCabinets() {
         if (!owner.packageTrust->FetchedThisRun(cabinet)) return false;
         const auto held = HoldVerifiedPackage(owner, LOG_SERVER, text::JoinPath(updateFolder, cabinet), cabinet);
         if (!held) return false;
+        const std::vector<std::string> before = FileNamesIn(stagingFolder);
         if (!ExtractCabinet(owner, cabinet, updateFolder, stagingFolder)) {
             owner.Fail(LOG_SERVER, "Could not unpack " + cabinet + " into the server directory", owner.serverDirectory);
             return false;
+        }
+        // The first-installation data, which the server changes as it runs.
+        if (cabinet == FIRST_INSTALLATION_DATA_CABINET) {
+            for (const std::string& name : FileNamesIn(stagingFolder)) {
+                if (std::find(before.begin(), before.end(), name) == before.end()) dataNames.push_back(name);
+            }
         }
     }
     return true;
@@ -93,7 +105,7 @@ bool ServerSetup::SwapInServer() {
     const std::string target = owner.serverDirectory.substr(0, owner.serverDirectory.size() - 1);
     // The site's pool stops while its files change; port 1465 has no pool.
     const std::string pool = owner.port == INFO_SERVER_PORT ? std::string() : SiteNameForPort(owner.port);
-    return SwapInStaged(owner, LOG_SERVER, "server", target, updateFolder, pool, true, ServerPoolControl(owner));
+    return SwapInStaged(owner, LOG_SERVER, "server", target, updateFolder, pool, true, ServerPoolControl(owner), dataNames);
 }
 
 PoolControl ServerPoolControl(SetupContext& context) {
@@ -137,8 +149,8 @@ int ServerSetup::UpdateServer() {
     stagingFolder = text::JoinPath(updateFolder, "staging");
     owner.SetStatus("Downloading Server Setup");
     owner.Log(LOG_SERVER, "Updating Server Setup Begin");
-    FolderReady ready = PrepareProtectedFolder(owner, LOG_SERVER, owner.serverDirectory);
-    if (ready == FolderReady::Ready) ready = PrepareProtectedFolder(owner, LOG_SERVER, updateFolder);
+    FolderReady ready = PrepareRecordedFolder(owner, Product::Server, LOG_SERVER, owner.serverDirectory);
+    if (ready == FolderReady::Ready) ready = PrepareRecordedFolder(owner, Product::Server, LOG_SERVER, updateFolder);
     if (ready != FolderReady::Ready) {
         if (ready == FolderReady::Missing) {
             owner.Fail(LOG_SERVER, "Could not create update directory. Udpate cannot proceed");  // nothing was installed: the run must not end as a success
@@ -146,10 +158,15 @@ int ServerSetup::UpdateServer() {
         owner.modeFlags = savedMode;
         return 1;
     }
-    PrepareProtectedFolder(owner, LOG_SERVER, cabFolder);
+    PrepareRecordedFolder(owner, Product::Server, LOG_SERVER, cabFolder);
+    InstallRecord record(owner, Product::Server);
+    if (owner.sql->sqlInstanceCount > 0) record.SetValueOnce("SqlServer", "found");
 
     ServerPlanInput input{owner.setupFlags, false};
-    if (!(owner.setupFlags & SETUP_BITS_64)) input.runtimeMissing = CheckVcRuntime(owner, VC_RUNTIME_12) != 0;
+    if (!(owner.setupFlags & SETUP_BITS_64)) {
+        input.runtimeMissing = CheckVcRuntime(owner, VC_RUNTIME_12) != 0;
+        if (!input.runtimeMissing) record.SetValueOnce("VcRuntime", "found");
+    }
     // The bar moves inside the packages' weight as each of them comes.
     const std::vector<ServerPackage> packages = PlanServerPackages(input);
     const int parts = static_cast<int>(packages.size());

@@ -19,6 +19,8 @@ struct FileMove;
 constexpr int PLACE_UPDATE = 3;
 constexpr int PLACE_CAB = 1;
 constexpr unsigned SERVER_INSTALLER_BITS = 0x202800;
+constexpr char FIRST_INSTALLATION_DATA_CABINET[] = "TCrvx.cab";
+constexpr char INFO_SERVER_PACKAGE[] = "CorvantaISSetup.msi";
 
 // Stops or starts the server's application pool, reporting a failure.
 std::function<void(const std::string& pool, bool start)> ServerPoolControl(SetupContext& context);
@@ -51,6 +53,7 @@ public:
     std::string updateFolder;
     std::string cabFolder;
     std::string stagingFolder;  // the server files of an update, before they are swapped in
+    std::vector<std::string> dataNames;  // what of the staged files is first-installation data
     // First number of the download status text; nothing counts it.
     unsigned downloadCounter = 0;
 

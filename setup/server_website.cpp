@@ -5,6 +5,7 @@
 #include "iis/module_check.h"
 #include "iis/website.h"
 #include "prereq/iis_features.h"
+#include "setup/install_record.h"
 #include "setup/server_setup.h"
 #include "win/text.h"
 
@@ -39,6 +40,8 @@ int ServerSetup::InstallWebsite() {
         conflictSiteName = outcome.conflict->siteName;
     }
     siteId = outcome.siteId;
+    // What reached IIS goes into the record as soon as it is there.
+    InstallRecord(owner, Product::Server).AddSite(outcome.record);
     if (outcome.created) AdvanceProgress(owner, owner.progress.website);
     return outcome.result;
 }

@@ -5,6 +5,7 @@
 #include <shobjidl.h>
 
 #include "core/context.h"
+#include "setup/install_record.h"
 #include "win/com.h"
 #include "win/known_folders.h"
 #include "win/security.h"
@@ -48,6 +49,8 @@ void CreateClientShortcut(SetupContext& context) {
         const std::string link = text::JoinPath(folder, plan->name + ".lnk");
         if (folder.empty() || !SaveShortcut(link, plan->target, context.clientDirectory)) {
             context.Log(LOG_CLIENT, "Could not create shortcut", link);
+        } else {
+            InstallRecord(context, Product::Client).AddShortcut(link, plan->target);
         }
     }
 }

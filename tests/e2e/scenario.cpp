@@ -8,6 +8,7 @@
 #include <shlobj.h>
 
 #include "support/registry.h"
+#include "win/registry.h"
 #include "support/temp_folder.h"
 #include "support/testbed_access.h"
 #include "testbed/uidriver/controls.h"
@@ -34,6 +35,9 @@ const char* const MACHINE_KEYS[] = {
     "SOFTWARE\\CorvantaTestbed\\Dism",
     "SOFTWARE\\CorvantaTestbed\\Iis",
 };
+
+constexpr char SESSION_MANAGER[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr char PENDING_RENAMES[] = "PendingFileRenameOperations";
 
 void RemoveFolder(const std::string& path) { ::RemoveTree(path); }
 
@@ -105,10 +109,21 @@ void ResetMachine(const std::string& iisScenario) {
             }
         }
     }
+    // Deletions an uninstall left for a restart that never comes here.
+    win::DeleteRegistryValue(HKEY_LOCAL_MACHINE, SESSION_MANAGER, PENDING_RENAMES);
     ::CreateDirectoryA("C:\\CorvantaTestbed", nullptr);
     std::string source = std::string("Z:") + CORVANTA_SOURCE_DIR + "/testbed/iis/scenarios/" + iisScenario + ".config";
     for (char& c : source) c = c == '/' ? '\\' : c;
     ::CopyFileA(source.c_str(), IIS_CONFIG, FALSE);
+}
+
+std::vector<std::string> PendingRestartDeletions() {
+    std::vector<std::string> paths;
+    for (std::string path : win::ReadRegistryMultiString(HKEY_LOCAL_MACHINE, SESSION_MANAGER, PENDING_RENAMES)) {
+        if (path.rfind("\\??\\", 0) == 0) path.erase(0, 4);
+        paths.push_back(path);
+    }
+    return paths;
 }
 
 std::map<std::string, std::string> SnapshotDriveC() {

@@ -41,6 +41,10 @@ struct Outcome {
 // gets the given configuration.
 void ResetMachine(const std::string& iisScenario = "default-web-site");
 
+// The files and folders Windows deletes at the next restart, as the paths
+// were given (without the "\??\" the system puts before them).
+std::vector<std::string> PendingRestartDeletions();
+
 // The files below C:\ (the Windows folder and the user profiles aside), with
 // their sizes and times, to prove that a run changed nothing else.
 std::map<std::string, std::string> SnapshotDriveC();

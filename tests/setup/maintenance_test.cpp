@@ -23,7 +23,12 @@ protected:
     RegistryCleanup client{HKEY_CURRENT_USER, {CLIENT_KEY}};
 };
 
-TEST_F(Maintenance, UninstallReadsTheFoldersBackAndRemovesNothing) {
+TEST_F(Maintenance, UninstallOfProductsNotInstalledReadsTheFoldersBackAndFailsWithoutTouchingThem) {
+    RegistryCleanup entries{HKEY_LOCAL_MACHINE,
+                            {std::string(UNINSTALL_KEY_FORMAT) + "CorvantaClient",
+                             std::string(UNINSTALL_KEY_FORMAT) + "CorvantaServer"},
+                            KEY_WOW64_32KEY};
+    RegistryCleanup records{HKEY_LOCAL_MACHINE, {"SOFTWARE\\TovinSoft\\Corvanta10\\Client"}};
     SetRegistryString(HKEY_LOCAL_MACHINE, SERVER_KEY, "InstallPath", "C:\\TCorvanta10\\");
     SetRegistryString(HKEY_CURRENT_USER, CLIENT_KEY, "InstallPath", "C:\\Corvanta10App\\");
     Open(MODE_REPAIR, true, true);
@@ -34,10 +39,11 @@ TEST_F(Maintenance, UninstallReadsTheFoldersBackAndRemovesNothing) {
     EXPECT_EQ(context.setupFlags, SETUP_SERVER | SETUP_CLIENT);
     EXPECT_EQ(LogText(), "Server Setup:Establishing Session\r\nServer Setup:Established Session without Proxy:\r\n"
                          "Server Setup:Server Directory;C:\\TCorvanta10\\\r\nClient Setup:Client Directory;C:\\Corvanta10App\\\r\n"
-                         "User Interface:Successfully uninstalled Software\r\n");
-    EXPECT_EQ(host.boxes.back().text, "Successfuly completed Setup for Uninstall");
+                         "Server Setup:No server installation is registered; nothing to uninstall\r\n"
+                         "Client Setup:No client installation is registered; nothing to uninstall\r\n"
+                         "User Interface:Setup completed with errors\r\n");
     ASSERT_TRUE(host.exitCode.has_value());
-    EXPECT_EQ(*host.exitCode, 0u);
+    EXPECT_EQ(*host.exitCode, 1u);
     EXPECT_EQ(RegistryString(HKEY_LOCAL_MACHINE, SERVER_KEY, "InstallPath"), "C:\\TCorvanta10\\");
 }
 
