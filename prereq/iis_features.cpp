@@ -1,36 +1,11 @@
 #include "prereq/iis_features.h"
 
-#include <windows.h>
-#include <dismapi.h>
-
 #include "core/context.h"
-#include "win/handles.h"
+#include "prereq/dism_api.h"
+#include "prereq/dism_results.h"
 #include "win/text.h"
 
 namespace {
-
-using InitializeFn = HRESULT(WINAPI*)(DismLogLevel, PCWSTR, PCWSTR);
-using OpenSessionFn = HRESULT(WINAPI*)(PCWSTR, PCWSTR, PCWSTR, DismSession*);
-using EnableFeatureFn = HRESULT(WINAPI*)(DismSession, PCWSTR, PCWSTR, DismPackageIdentifier, BOOL, PCWSTR*, UINT, BOOL,
-                                         HANDLE, DISM_PROGRESS_CALLBACK, PVOID);
-using CloseSessionFn = HRESULT(WINAPI*)(DismSession);
-using ShutdownFn = HRESULT(WINAPI*)();
-
-// The DISM functions, from the system's own DismApi.dll only.
-struct DismApi {
-    win::Library library{::LoadLibraryExA("DismApi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)};
-    InitializeFn initialize = Get<InitializeFn>("DismInitialize");
-    OpenSessionFn openSession = Get<OpenSessionFn>("DismOpenSession");
-    EnableFeatureFn enableFeature = Get<EnableFeatureFn>("DismEnableFeature");
-    CloseSessionFn closeSession = Get<CloseSessionFn>("DismCloseSession");
-    ShutdownFn shutdown = Get<ShutdownFn>("DismShutdown");
-
-    template <typename F>
-    F Get(const char* name) {
-        return library ? reinterpret_cast<F>(reinterpret_cast<void*>(::GetProcAddress(library.Get(), name))) : nullptr;
-    }
-    bool Complete() const { return initialize && openSession && enableFeature && closeSession && shutdown; }
-};
 
 void ShowDismProgress(UINT current, UINT total, PVOID userData) {
     auto* context = static_cast<SetupContext*>(userData);
@@ -45,7 +20,55 @@ void CALLBACK DismProgress(UINT current, UINT total, PVOID userData) {
     }
 }
 
-std::string HexResult(HRESULT hr) { return "0x" + text::Hex8(static_cast<unsigned long>(hr)); }
+// What the enable calls of one session came to.
+struct EnableOutcome {
+    std::string failure;  // a call that failed otherwise than for a missing source
+    int featuresNotEnabled = 0;
+    bool restartRequired = false;
+};
+
+HRESULT EnableFeature(const DismApi& dism, DismSession session, const std::wstring& names, SetupContext& context) {
+    // Cancel sets the event: DISM stops at its next safe point.
+    return dism.enableFeature(session, names.c_str(), nullptr, DismPackageNone, FALSE, nullptr, 0, TRUE,
+                              context.cancel.Event(), DismProgress, &context);
+}
+
+// A call that needs a missing payload enables nothing at all, so each
+// feature gets a call of its own: all but those without their files (IIS'
+// .NET 3.5 extensibility on a server installed without media) come on.
+void EnableOneByOne(SetupContext& context, const DismApi& dism, DismSession session, EnableOutcome& outcome) {
+    for (const std::string& name : IisFeatureNames()) {
+        if (context.Stopping()) return;
+        const std::wstring feature = win::ToWide(name);
+        // An earlier feature's call may have brought it as a parent.
+        if (DismFeatureInstalled(dism, session, feature)) continue;
+        const HRESULT hr = EnableFeature(dism, session, feature, context);
+        const DismAnswer answer = ClassifyEnableResult(hr);
+        if (answer == DismAnswer::DoneRestartRequired) outcome.restartRequired = true;
+        if (answer == DismAnswer::Done || answer == DismAnswer::DoneRestartRequired) continue;
+        if (context.Stopping()) return;  // Cancel ended the call: nothing is missing
+        context.Fail(LOG_SERVER, FeatureNotEnabledText(name, DismLastErrorText(dism), hr));
+        ++outcome.featuresNotEnabled;
+    }
+}
+
+void EnableAll(SetupContext& context, const DismApi& dism, DismSession session, EnableOutcome& outcome) {
+    // One joined call first: on a machine with every payload it is all it takes.
+    const HRESULT hr = EnableFeature(dism, session, win::ToWide(JoinedIisFeatures()), context);
+    switch (ClassifyEnableResult(hr)) {
+        case DismAnswer::Done:
+            break;
+        case DismAnswer::DoneRestartRequired:
+            outcome.restartRequired = true;
+            break;
+        case DismAnswer::SourceMissing:
+            EnableOneByOne(context, dism, session, outcome);
+            break;
+        case DismAnswer::Failed:
+            outcome.failure = "DismEnableFeature failed with " + HexResult(hr);
+            break;
+    }
+}
 
 }  // namespace
 
@@ -79,29 +102,32 @@ int EnableIisFeatures(SetupContext& context) {
         context.Fail(LOG_SERVER, "Could not configure IIS. Please do it manually", "DismApi.dll is not available");
         return 0;
     }
-    std::string failure;
+    EnableOutcome outcome;
     DismSession session = 0;
     HRESULT hr = dism.initialize(DismLogErrorsWarningsInfo, nullptr, nullptr);
     if (FAILED(hr)) {
-        failure = "DismInitialize failed with " + HexResult(hr);
+        outcome.failure = "DismInitialize failed with " + HexResult(hr);
     } else if (FAILED(hr = dism.openSession(DISM_ONLINE_IMAGE, nullptr, nullptr, &session))) {
-        failure = "DismOpenSession failed with " + HexResult(hr);
+        outcome.failure = "DismOpenSession failed with " + HexResult(hr);
     } else {
-        const std::wstring features = win::ToWide(JoinedIisFeatures());
-        // Cancel sets the event: DISM stops at its next safe point.
-        hr = dism.enableFeature(session, features.c_str(), nullptr, DismPackageNone, FALSE, nullptr, 0, TRUE,
-                                context.cancel.Event(), DismProgress, &context);
-        if (FAILED(hr)) failure = "DismEnableFeature failed with " + HexResult(hr);
+        EnableAll(context, dism, session, outcome);
     }
     dism.closeSession(session);
     hr = dism.shutdown();
-    if (FAILED(hr) && failure.empty()) failure = "DismShutdown failed with " + HexResult(hr);
+    if (FAILED(hr) && outcome.failure.empty()) outcome.failure = "DismShutdown failed with " + HexResult(hr);
+    // What was enabled before a Cancel or a failure still waits for the restart.
+    if (outcome.restartRequired) {
+        context.report.restartRequired = true;
+        context.Log(LOG_SERVER, "The IIS features need a restart to complete");
+    }
     if (context.Stopping()) return 0;  // Cancel stopped DISM: no failure of its own
-    if (!failure.empty()) {
+    if (!outcome.failure.empty()) {
         // Every failed call is reported; the features may not be enabled.
-        context.Fail(LOG_SERVER, "Could not configure IIS. Please do it manually", failure);
+        context.Fail(LOG_SERVER, "Could not configure IIS. Please do it manually", outcome.failure);
         return 0;
     }
+    // Each feature left off is a failed step of its own, logged as it failed.
+    if (outcome.featuresNotEnabled > 0) return 0;
     context.Log(LOG_SERVER, "Configured IIS for use with TovinSoft Corvanta 10.0");
     return 1;
 }

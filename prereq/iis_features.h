@@ -11,6 +11,7 @@ int IisProgressPercent(unsigned current, unsigned total);
 std::string IisProgressText(int percent);
 class SetupContext;
 
-// Enables the features in one DISM call, its progress in the status line;
-// 1 when every call succeeded.
+// Enables the features in one DISM call, its progress in the status line.
+// When their files are missing, each feature not yet installed gets a call
+// of its own; each one left off is a failed step. 1 when every feature is on.
 int EnableIisFeatures(SetupContext& context);

@@ -24,13 +24,34 @@ win::ComPtr<IEnumWbemClassObject> RunQuery(IWbemServices* services, const std::w
     return results;
 }
 
-// The next object of a result set, or nothing at its end or on failure.
-win::ComPtr<IWbemClassObject> NextObject(IEnumWbemClassObject* results) {
-    win::ComPtr<IWbemClassObject> object;
-    ULONG returned = 0;
-    HRESULT hr = results->Next(NEXT_TIMEOUT_MS, 1, object.Put(), &returned);
-    if (FAILED(hr) || returned == 0) object.Reset();
-    return object;
+// One enumeration of a result set.
+class ResultReader {
+public:
+    explicit ResultReader(IEnumWbemClassObject* results) : results_(results) {}
+    // The next object, or nothing at the end, on failure, or once the host
+    // has timed out too often.
+    win::ComPtr<IWbemClassObject> Next();
+
+private:
+    IEnumWbemClassObject* results_;
+    int timeouts_ = 0;
+};
+
+win::ComPtr<IWbemClassObject> ResultReader::Next() {
+    for (;;) {
+        win::ComPtr<IWbemClassObject> object;
+        ULONG returned = 0;
+        const HRESULT hr = results_->Next(NEXT_TIMEOUT_MS, 1, object.Put(), &returned);
+        switch (DecideNext(hr, returned, timeouts_)) {
+            case NextStep::TakeObject:
+                return object;
+            case NextStep::AskAgain:
+                ++timeouts_;
+                break;
+            case NextStep::End:
+                return {};
+        }
+    }
 }
 
 bool ReadText(IWbemClassObject* object, const wchar_t* name, std::wstring& out) {
@@ -47,6 +68,14 @@ bool KeyOpens(const char* path) {
 }
 
 }  // namespace
+
+NextStep DecideNext(HRESULT hr, unsigned long returned, int timeouts) {
+    if (FAILED(hr)) return NextStep::End;
+    if (returned > 0) return NextStep::TakeObject;
+    // WBEM_S_TIMEDOUT is a success code: only the code itself tells it from the end.
+    if (hr == WBEM_S_TIMEDOUT && timeouts < NEXT_RETRIES) return NextStep::AskAgain;
+    return NextStep::End;
+}
 
 std::wstring EscapeWql(std::wstring_view text) {
     std::wstring escaped;
@@ -99,7 +128,8 @@ std::wstring SqlSetup::QuerySqlServiceProperty(std::wstring_view serviceName, st
     std::wstring value;
     win::ComPtr<IEnumWbemClassObject> results = RunQuery(services, query);
     if (!results) return value;
-    while (win::ComPtr<IWbemClassObject> object = NextObject(results.Get())) {
+    ResultReader reader(results.Get());
+    while (win::ComPtr<IWbemClassObject> object = reader.Next()) {
         std::wstring text;
         if (ReadText(object.Get(), L"PropertyStrValue", text)) value = text;
     }
@@ -109,7 +139,8 @@ std::wstring SqlSetup::QuerySqlServiceProperty(std::wstring_view serviceName, st
 int SqlSetup::ScanSqlInstances(IWbemServices* services) {
     owner.Log(LOG_UI, "Checking SQL Editions");
     if (win::ComPtr<IEnumWbemClassObject> results = RunQuery(services, INSTANCE_QUERY)) {
-        while (win::ComPtr<IWbemClassObject> object = NextObject(results.Get())) {
+        ResultReader reader(results.Get());
+        while (win::ComPtr<IWbemClassObject> object = reader.Next()) {
             std::wstring serviceName;
             if (!ReadText(object.Get(), L"ServiceName", serviceName)) continue;
             if (InstanceNameOf(serviceName).find(L"MSSQLSERVER") != std::wstring::npos) defaultInstanceFound = 1;

@@ -18,34 +18,14 @@ constexpr char UNINSTALL[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 constexpr char HEADER_START[] = "Corvanta Setup 10.1.3 started ";
 constexpr char PASSWORD[] = "Qu1et$Pass";
 
-struct QuietOutcome {
-    DWORD exitCode = STILL_ACTIVE;
-    std::string log;
-    std::vector<std::string> windows;  // boxes or dialogs seen during the run
-};
-
 class Quiet : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(server.Missing(), "");
         ResetMachine();
     }
-    // Starts the setup with the line, watches that it opens no window, and
-    // reads the log (in the start folder unless a path is given).
     QuietOutcome Run(const std::string& tail, const std::string& logPath = "", const std::string& startFolder = "") {
-        ProgramRun run(SetupProgram(), startFolder);
-        run.Start(tail);
-        QuietOutcome outcome;
-        const ULONGLONG deadline = ::GetTickCount64() + RUN_WAIT_MS;
-        while (run.IsRunning() && ::GetTickCount64() < deadline) {
-            for (const auto& box : run.Boxes()) outcome.windows.push_back("box: " + box.text);
-            if (run.FindDialog(SETUP_CAPTION) || run.FindDialog(MAINTENANCE_CAPTION)) outcome.windows.push_back("dialog");
-            if (!outcome.windows.empty()) break;
-            ::Sleep(100);
-        }
-        if (auto code = run.WaitForExit(outcome.windows.empty() ? 30000 : 0)) outcome.exitCode = *code;
-        outcome.log = ReadFileText(logPath.empty() ? run.LogPath() : logPath);
-        return outcome;
+        return RunQuietSetup(tail, {"", logPath, startFolder});
     }
     size_t ListRequests() const { return server.Requests("packages.manifest").size(); }
     // A refused line: exit code 1639, the header and the refusal alone in the

@@ -81,6 +81,22 @@ bool Below(const std::string& path, const std::string& folder) {
 
 }  // namespace
 
+QuietOutcome RunQuietSetup(const std::string& tail, const QuietStart& start) {
+    ProgramRun run(start.program.empty() ? SetupProgram() : start.program, start.startFolder);
+    run.Start(tail);
+    QuietOutcome outcome;
+    const ULONGLONG deadline = ::GetTickCount64() + RUN_WAIT_MS;
+    while (run.IsRunning() && ::GetTickCount64() < deadline) {
+        for (const auto& box : run.Boxes()) outcome.windows.push_back("box: " + box.text);
+        if (run.FindDialog(SETUP_CAPTION) || run.FindDialog(MAINTENANCE_CAPTION)) outcome.windows.push_back("dialog");
+        if (!outcome.windows.empty()) break;
+        ::Sleep(100);
+    }
+    if (auto code = run.WaitForExit(outcome.windows.empty() ? 30000 : 0)) outcome.exitCode = *code;
+    outcome.log = ReadFileText(start.logPath.empty() ? run.LogPath() : start.logPath);
+    return outcome;
+}
+
 std::string SetupProgram() { return WindowsPath(CORVANTA_SETUP_EXE); }
 
 std::string PackagePathE2e(const std::string& name) { return PackagePath(name); }

@@ -74,6 +74,21 @@ private:
     HWND dialog_ = nullptr;
 };
 
+// A quiet run of the setup followed to its end, watching that it opens no
+// window: its exit code, its log (in the start folder unless a path is
+// given) and what it showed.
+struct QuietOutcome {
+    DWORD exitCode = STILL_ACTIVE;
+    std::string log;
+    std::vector<std::string> windows;  // boxes or dialogs seen during the run
+};
+struct QuietStart {
+    std::string program;      // empty: the built setup
+    std::string logPath;      // empty: the start folder's log
+    std::string startFolder;  // empty: a fresh folder
+};
+QuietOutcome RunQuietSetup(const std::string& tail, const QuietStart& start = {});
+
 std::string SetupProgram();
 std::string PackagePathE2e(const std::string& name);
 // Lines of the setup log in order (CR LF removed).

@@ -27,13 +27,11 @@ protected:
         ASSERT_EQ(server.Missing(), "");
         ResetMachine();
     }
-    // A quiet run of the given program; its exit code and log.
-    std::pair<DWORD, std::string> Quiet(const std::string& tail, const std::string& program = "") {
-        ProgramRun run(program.empty() ? SetupProgram() : program);
-        run.Start(tail);
-        const auto code = run.WaitForExit(RUN_WAIT_MS);
-        EXPECT_TRUE(run.Boxes().empty());
-        return {code.value_or(STILL_ACTIVE), run.LogText()};
+    // A quiet run: its exit code and log.
+    std::pair<DWORD, std::string> Quiet(const std::string& tail) {
+        const QuietOutcome outcome = RunQuietSetup(tail);
+        EXPECT_TRUE(outcome.windows.empty()) << outcome.windows[0];
+        return {outcome.exitCode, outcome.log};
     }
     void Install(const std::string& tail) {
         const auto [code, log] = Quiet("/quiet " + tail);

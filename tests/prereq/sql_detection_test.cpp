@@ -1,5 +1,6 @@
 // SQL Server detection against the machine's SQL Server WMI provider stand-in.
 #include <gtest/gtest.h>
+#include <wbemidl.h>
 
 #include "prereq/sql_detection.h"
 #include "prereq/sql_setup.h"
@@ -8,6 +9,7 @@
 #include "support/registry.h"
 #include "ui/field_checks.h"
 #include "ui/sql_check.h"
+#include "win/text.h"
 
 namespace {
 
@@ -23,6 +25,12 @@ protected:
                                 "\\" + service;
         SetRegistryString(HKEY_LOCAL_MACHINE, key, "instanceID", "MSSQL.x");
         if (version) SetRegistryString(HKEY_LOCAL_MACHINE, key, "Version", version);
+    }
+    // Each result of the namespace times out that often before its objects come.
+    void SlowHost(int namespaceNumber, DWORD timeouts) {
+        const std::string key = std::string(SCENARIO) + "\\ComputerManagement" + std::to_string(namespaceNumber);
+        SetRegistryDword(HKEY_LOCAL_MACHINE, key, "TimeoutsBeforeFirstObject", timeouts);
+        SetRegistryDword(HKEY_LOCAL_MACHINE, key, "TimeoutWaitMs", 20);
     }
 };
 
@@ -66,6 +74,29 @@ TEST_F(SqlDetection, OnlyVersion11AndVersionlessInstancesAreNotCounted) {
     EXPECT_NE(LogText().find("User Interface:No SQL Editions found\r\n"), std::string::npos);
 }
 
+TEST_F(SqlDetection, ASlowProviderStillShowsTheInstalledServer) {
+    AddInstance(15, "MSSQLSERVER", "15.0.2000.5");
+    SlowHost(15, NEXT_RETRIES);
+    EXPECT_EQ(context.sql->DetectSqlServer(), 1);
+    EXPECT_EQ(context.sql->sqlInstanceCount, 1);
+    EXPECT_EQ(context.sql->sqlVersionBits, 0x10u) << "the Version query waited for its object too";
+}
+
+TEST_F(SqlDetection, AProviderSlowerThanTheRetriesEndsTheScan) {
+    AddInstance(15, "MSSQLSERVER", "15.0.2000.5");
+    SlowHost(15, NEXT_RETRIES + 1);
+    EXPECT_EQ(context.sql->DetectSqlServer(), 0);
+    EXPECT_EQ(context.sql->sqlInstanceCount, 0);
+    EXPECT_NE(LogText().find("User Interface:No SQL Editions found\r\n"), std::string::npos);
+}
+
+TEST_F(SqlDetection, AServiceNameWithAQuoteIsAskedForItsVersion) {
+    AddInstance(15, "MSSQL$O'Brien", "15.0.4153.1");
+    EXPECT_EQ(context.sql->DetectSqlServer(), 1);
+    EXPECT_EQ(context.sql->defaultInstanceFound, 0);
+    EXPECT_EQ(context.sql->sqlVersionBits, 0x10u) << "the provider read the escaped name";
+}
+
 TEST_F(SqlDetection, ASuitableServerHidesTheSqlFieldsOfTheServerSide) {
     AddInstance(16, "MSSQLSERVER", "16.0.1000.6");
     OpenDialog(IDD_SETUP, MODE_INSTALL);
@@ -94,7 +125,46 @@ TEST(SqlDetectionText, ReadsInstanceNamesAndMajorVersions) {
     EXPECT_EQ(VersionBit(11), 0x1u);
     EXPECT_EQ(VersionBit(16), 0x20u);
     EXPECT_EQ(VersionBit(17), 0u);
-    EXPECT_EQ(EscapeWql(L"MSSQL$A'B\\C"), L"MSSQL$A\\'B\\\\C");
+}
+
+// Inside a single-quoted WQL literal the backslash escapes the next character.
+TEST(SqlDetectionText, EscapesTheQuoteAndTheBackslashOfAName) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* literal;
+    } cases[] = {
+        {L"", L""},
+        {L"MSSQLSERVER", L"MSSQLSERVER"},
+        {L"MSSQL$O'Brien", L"MSSQL$O\\'Brien"},
+        {L"MSSQL$A\\B", L"MSSQL$A\\\\B"},
+        {L"MSSQL$A'B\\C", L"MSSQL$A\\'B\\\\C"},
+        {L"\\'", L"\\\\\\'"},  // each escaped on its own
+        {L"O\"Brien", L"O\"Brien"},  // the other quote stands raw in a single-quoted literal
+    };
+    for (const auto& c : cases) EXPECT_EQ(EscapeWql(c.name), c.literal) << win::ToAnsi(c.name);
+}
+
+TEST(SqlDetectionText, AsksASlowProviderAgainAFewTimes) {
+    const struct {
+        unsigned long hr;
+        unsigned long returned;
+        int timeouts;
+        NextStep step;
+    } cases[] = {
+        {S_OK, 1, 0, NextStep::TakeObject},
+        {S_OK, 1, NEXT_RETRIES, NextStep::TakeObject},  // after its time-outs the objects count
+        {WBEM_S_FALSE, 0, 0, NextStep::End},
+        {S_OK, 0, 0, NextStep::End},
+        {WBEM_S_TIMEDOUT, 0, 0, NextStep::AskAgain},
+        {WBEM_S_TIMEDOUT, 0, NEXT_RETRIES - 1, NextStep::AskAgain},
+        {WBEM_S_TIMEDOUT, 0, NEXT_RETRIES, NextStep::End},
+        {WBEM_E_FAILED, 0, 0, NextStep::End},
+        {WBEM_E_INVALID_PARAMETER, 1, 0, NextStep::End},  // a failure never hands out an object
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DecideNext(static_cast<HRESULT>(c.hr), c.returned, c.timeouts), c.step)
+            << std::hex << c.hr << std::dec << " " << c.returned << " " << c.timeouts;
+    }
 }
 
 }  // namespace
