@@ -5,7 +5,7 @@
 
 class RunLog;
 
-// Creates the pool named in the spec, leaving currentPool on it.
+// Creates the pool of the site values, leaving currentPool on it.
 int CreateAppPool(IisSession& session, const SiteSpec& spec, RunLog& log);
 // Applies the fixed settings to currentPool, as FindAppPool left it.
 int UpdateAppPool(IisSession& session, RunLog& log);

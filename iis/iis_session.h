@@ -4,7 +4,7 @@
 // held until the process ends; each installation opens them anew.
 #include <string>
 
-#include "iis/site_spec.h"
+#include "iis/site_values.h"
 #include "win/app_host_admin.h"
 #include "win/com.h"
 

@@ -14,7 +14,7 @@ struct PortConflict {
     std::string message;  // "<port> is already in use on <site>Do you want to continue? "
 };
 
-// The first site (in collection order) with a binding on the spec's port,
+// The first site (in collection order) with a binding on the chosen port,
 // the own site aside.
 std::optional<PortConflict> CheckPortConflict(IisSession& session, const SiteSpec& spec);
 // The port a binding listens on, read in its protocol's form: http, https and

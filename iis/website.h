@@ -34,7 +34,7 @@ struct WebsiteOutcome {
     SiteRecord record;         // what reached the committed configuration
 };
 
-// Runs the whole installation for the spec on a freshly opened session. A
+// Runs the whole installation of the site on a freshly opened session. A
 // site on the chosen port is moved to the rebind port; when that port is
 // taken too, nothing is made or moved. For the information server's port
 // only its configuration file is written, with or without IIS.

@@ -9,7 +9,7 @@
 #include "core/progress.h"
 #include "setup/download.h"
 #include "iis/iis_session.h"
-#include "iis/site_spec.h"
+#include "iis/site_values.h"
 
 class SetupContext;
 struct FileMove;

@@ -1,6 +1,6 @@
 #pragma once
 // The server update's web site step: the site the run installs, from its choices.
-#include "iis/site_spec.h"
+#include "iis/site_values.h"
 
 class SetupContext;
 
