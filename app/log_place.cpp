@@ -4,6 +4,7 @@
 
 #include "core/context.h"
 #include "core/setup_log.h"
+#include "setup/folders.h"
 #include "setup/protected_folders.h"
 #include "win/known_folders.h"
 #include "win/text.h"
@@ -22,13 +23,6 @@ bool IsAbsolute(std::string_view path) {
 }
 
 }  // namespace
-
-bool IsInsideFolder(std::string_view path, std::string_view folder) {
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.remove_suffix(1);
-    if (folder.empty() || path.size() < folder.size()) return false;
-    if (!text::EqualsNoCase(path.substr(0, folder.size()), folder)) return false;
-    return path.size() == folder.size() || path[folder.size()] == '\\' || path[folder.size()] == '/';
-}
 
 std::string LogPathFromSwitch(std::string_view value, std::string_view startDirectory) {
     if (IsAbsolute(value)) return std::string(value);

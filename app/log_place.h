@@ -8,8 +8,6 @@
 
 class SetupContext;
 
-// True when the path is the folder or lies below it (without regard to case).
-bool IsInsideFolder(std::string_view path, std::string_view folder);
 // A /log= value as a full path: a relative one starts from the start folder.
 std::string LogPathFromSwitch(std::string_view value, std::string_view startDirectory);
 // The log's path when no /log= names one.

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "core/context.h"
 #include "setup/folders.h"
 #include "setup/package_list.h"
@@ -85,6 +87,21 @@ RemovalResult Deleted(SetupContext& context, LogCategory category, const std::st
     return RemovalResult::Failed;
 }
 
+// Through an open handle: a link is refused, a changed file kept; nothing
+// when the file is what was installed.
+std::optional<RemovalResult> RefusalThrough(SetupContext& context, LogCategory category, HANDLE file,
+                                            const RecordedFile& recorded, const std::vector<std::string>& folders) {
+    if (IsLink(file, recorded.path)) {
+        RefuseLink(context, category, recorded.path);
+        return RemovalResult::Failed;
+    }
+    if (JudgeFile(recorded, StateThrough(file), folders) == FileVerdict::KeepChanged) {
+        context.Log(category, "Kept " + recorded.path + ": changed since the installation");
+        return RemovalResult::Kept;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 RemovalResult RemoveRecordedFile(SetupContext& context, LogCategory category, const RecordedFile& file,
@@ -106,14 +123,7 @@ RemovalResult RemoveRecordedFile(SetupContext& context, LogCategory category, co
                          win::SystemErrorText(::GetLastError()));
             return RemovalResult::Failed;
         }
-        if (IsLink(reader.Get(), file.path)) {
-            RefuseLink(context, category, file.path);
-            return RemovalResult::Failed;
-        }
-        if (JudgeFile(file, StateThrough(reader.Get()), folders) == FileVerdict::KeepChanged) {
-            context.Log(category, "Kept " + file.path + ": changed since the installation");
-            return RemovalResult::Kept;
-        }
+        if (auto refused = RefusalThrough(context, category, reader.Get(), file, folders)) return *refused;
         reader.Reset();
         return Schedule(context, category, file.path);
     }
@@ -121,14 +131,7 @@ RemovalResult RemoveRecordedFile(SetupContext& context, LogCategory category, co
         context.Fail(category, "Could not delete " + file.path, win::SystemErrorText(error));
         return RemovalResult::Failed;
     }
-    if (IsLink(handle.Get(), file.path)) {
-        RefuseLink(context, category, file.path);
-        return RemovalResult::Failed;
-    }
-    if (JudgeFile(file, StateThrough(handle.Get()), folders) == FileVerdict::KeepChanged) {
-        context.Log(category, "Kept " + file.path + ": changed since the installation");
-        return RemovalResult::Kept;
-    }
+    if (auto refused = RefusalThrough(context, category, handle.Get(), file, folders)) return *refused;
     return Deleted(context, category, file.path, handle);
 }
 

@@ -10,11 +10,6 @@ namespace {
 
 std::string LastErrorText() { return win::SystemErrorText(::GetLastError()); }
 
-bool IsFolder(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The path without trailing blanks and one trailing backslash; with the
 // reporting variant, also without a leading long-path prefix.
 std::string PreparePath(const std::string& path, bool dropLongPathPrefix) {
@@ -55,6 +50,24 @@ int WalkPath(const std::string& path, std::string* errorText) {
 }
 
 }  // namespace
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string WithoutTrailingSeparator(std::string_view folder) {
+    std::string out = text::TrimTrailingBlanks(folder);
+    while (out.size() > 3 && (out.back() == '\\' || out.back() == '/')) out.pop_back();
+    return out;
+}
+
+bool IsInsideFolder(std::string_view path, std::string_view folder) {
+    const std::string base = WithoutTrailingSeparator(folder);
+    if (base.empty() || path.size() < base.size() || !text::EqualsNoCase(path.substr(0, base.size()), base)) return false;
+    return path.size() == base.size() || path[base.size()] == '\\' || path[base.size()] == '/' ||
+           text::EndsWithBackslash(base);
+}
 
 int CreateFolderPathReporting(const std::string& path, std::string& errorText) {
     const std::string prepared = PreparePath(path, true);

@@ -2,7 +2,14 @@
 // Folder operations of the run, on absolute paths; the process's current
 // folder is never changed.
 #include <string>
+#include <string_view>
 #include <vector>
+
+bool IsFolder(const std::string& path);
+// The folder without trailing blanks and separators (a drive root keeps its own).
+std::string WithoutTrailingSeparator(std::string_view folder);
+// True when the path is the folder or lies below it, without regard to case.
+bool IsInsideFolder(std::string_view path, std::string_view folder);
 
 // 1 when the folder exists or was made, 0 when its last folder cannot be made;
 // the system messages of failed steps are appended to errorText.

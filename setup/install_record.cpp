@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/context.h"
+#include "setup/folders.h"
 #include "setup/package_list.h"
 #include "win/crypto.h"
 #include "win/handles.h"
@@ -28,17 +29,6 @@ bool IsHex(std::string_view text) {
     });
 }
 
-std::string WithoutTrailingSeparator(std::string_view path) {
-    std::string out(path);
-    while (out.size() > 3 && (out.back() == '\\' || out.back() == '/')) out.pop_back();
-    return out;
-}
-
-bool IsFolder(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 }  // namespace
 
 const char* RecordKeyOf(Product product) { return product == Product::Client ? CLIENT_RECORD_KEY : SERVER_RECORD_KEY; }
@@ -58,7 +48,7 @@ std::optional<RecordedFile> ParseRecordedFile(std::string_view path, std::string
 
 std::vector<std::string> MissingFolders(std::string_view folder, const std::function<bool(const std::string&)>& exists) {
     std::vector<std::string> missing;
-    std::string path = WithoutTrailingSeparator(text::TrimTrailingBlanks(folder));
+    std::string path = WithoutTrailingSeparator(folder);
     // From the folder up to the first one that is there (a drive root always is).
     while (path.size() > 3 && !exists(path)) {
         missing.push_back(path);
@@ -85,10 +75,7 @@ unsigned long EstimatedSizeKiB(const std::vector<RecordedFile>& files) {
 }
 
 bool IsInFolder(std::string_view path, std::string_view folder) {
-    const std::string base = WithoutTrailingSeparator(folder);
-    if (base.empty() || path.size() <= base.size()) return false;
-    return text::EqualsNoCase(path.substr(0, base.size()), base) &&
-           (path[base.size()] == '\\' || text::EndsWithBackslash(base));
+    return path.size() > WithoutTrailingSeparator(folder).size() && IsInsideFolder(path, folder);
 }
 
 FileVerdict JudgeFile(const RecordedFile& recorded, const FileState& state, const std::vector<std::string>& folders) {

@@ -12,17 +12,6 @@
 
 namespace {
 
-std::string WithoutTrailingSeparator(std::string folder) {
-    folder = text::TrimTrailingBlanks(folder);
-    while (folder.size() > 3 && text::EndsWithBackslash(folder)) folder.pop_back();
-    return folder;
-}
-
-bool IsFolder(const std::string& path) {
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The deepest existing folder of the path, reached through a link?
 std::optional<std::string> LinkAlong(const std::string& folder) {
     std::string existing = win::FullPath(folder);

@@ -42,12 +42,6 @@ bool Installed(SetupContext& context, Product product) {
            InstallRecord(context, product).Exists();
 }
 
-std::string Folder(const std::string& path) {
-    std::string folder = text::TrimTrailingBlanks(path);
-    while (folder.size() > 3 && text::EndsWithBackslash(folder)) folder.pop_back();
-    return folder;
-}
-
 bool Contains(const std::vector<RecordedFile>& files, const std::string& path) {
     return std::any_of(files.begin(), files.end(), [&](const RecordedFile& f) { return text::EqualsNoCase(f.path, path); });
 }
@@ -160,7 +154,7 @@ bool UninstallServer(SetupContext& context) {
     }
     InstallRecord record(context, Product::Server);
     const bool recorded = record.Exists();
-    const std::string directory = Folder(context.serverDirectory);
+    const std::string directory = WithoutTrailingSeparator(context.serverDirectory);
     const SiteRecord site = recorded ? record.Site() : KnownSite(ReadRegisteredText(true, SERVER_KEY, "Port"));
     if (HasIisWork(site)) RemoveWebsite(context.server->iis, site, context.serverDirectory, context);
     if (const auto code = record.Value("InfoServerProductCode")) RemoveInfoServerPackage(context, *code);
@@ -213,7 +207,7 @@ bool UninstallClient(SetupContext& context) {
     }
     InstallRecord record(context, Product::Client);
     const bool recorded = record.Exists();
-    const std::string directory = Folder(context.clientDirectory);
+    const std::string directory = WithoutTrailingSeparator(context.clientDirectory);
     const std::vector<std::string> downloads =
         directory.empty() ? std::vector<std::string>{} : std::vector<std::string>{text::JoinPath(directory, "Update")};
     if (recorded) {
